@@ -1,0 +1,76 @@
+// file_drivers.h - whole-stream drivers: compress an open file into an archive, decompress or test one entry's stream.
+//
+// The drivers move data in 5000-byte chunks through the file layer
+// (codec_file.h), keep the progress counters, honour the abort request once
+// a stream is complete, and turn every failing status into the user-visible
+// message, shown through the `DriverUi` they are given. They never open,
+// position or close the files they are given.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace zor {
+
+// Fixed at start-up and never changed: level 9, work factor 30, verbosity 0, fast memory mode.
+struct EngineSettings {
+    int32_t blockSizeLevel = 9;
+    int32_t workFactor = 30;
+    int32_t verbosity = 0;
+    int32_t smallMode = 0;
+};
+
+// What the drivers need from the person-facing side. The archive layer's
+// operation interface implements it.
+class DriverUi {
+public:
+    virtual ~DriverUi() = default;
+    // Recoverable: closes the progress window, shows the box and returns.
+    // Fatal: shows the box and ends the process with status 3; an
+    // implementation that returns (a test double) makes the driver give up.
+    virtual void reportError(const std::string& text, bool fatal) = 0;
+    virtual void setActionLabel(const std::string& text) = 0;
+    // The progress window's ProgressBar and TotalProgress positions.
+    virtual void setProgressBars(int filePercent, int totalPercent) = 0;
+    virtual bool abortRequested() const = 0;
+    // Lets the window system process pending events; must be cheap (the
+    // engine may call it often).
+    virtual void pumpMessages() = 0;
+};
+
+// The progress hand-over between an archive operation and the drivers.
+// Counters are 64-bit so that files beyond 2 GiB cannot overflow them.
+struct DriverProgress {
+    int64_t FileBytesDone = 0;    // reset by the operation before each file
+    int64_t TotalBytesDone = 0;   // reset at the start of an operation
+    uint32_t fileSize = 0;        // the current entry's size (divisor of FileProgressPercent)
+    uint32_t totalSize = 0;       // the header's totalSize (divisor of TotalProgressPercent)
+    float FileProgressPercent = 0;
+    float TotalProgressPercent = 0;
+};
+
+struct DriverContext {
+    DriverUi& ui;
+    DriverProgress& progress;
+    EngineSettings settings;
+};
+
+// Appends one compressed stream made from `input` (at its start) to
+// `archive` (at its end) and returns the number of compressed bytes written.
+// Every failure is reported as a fatal error; `failed` is set when the
+// caller must not use the result (a test double's fatal report returned).
+struct CompressResult {
+    uint32_t LastPackedSize = 0;
+    bool failed = false;
+};
+CompressResult compressFile(std::FILE* input, std::FILE* archive, DriverContext& context);
+
+// Decompresses the stream at the current position of `source` into
+// `output`; true on success, false on failure or abort.
+bool decompressFile(std::FILE* source, std::FILE* output, DriverContext& context);
+
+// Decodes and checks the stream at the current position of `source`.
+bool testFile(std::FILE* source, DriverContext& context);
+
+}  // namespace zor
