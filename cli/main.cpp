@@ -1,7 +1,24 @@
-// main.cpp - zor-cli, the command-line companion of ZOR.
-#include <cstdio>
+// main.cpp - zor-cli, the command-line companion of ZOR: parses the command line and runs one command.
+#include <CLI/CLI.hpp>
 
-int main() {
-    std::puts("zor-cli 2.00");
-    return 0;
+#include "cli/archive_commands.h"
+#include "cli/codec_commands.h"
+#include "cli/exit_status.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"zor-cli - the command-line companion of the ZOR archiver"};
+    app.set_version_flag("--version", "zor-cli 2.00 (build 61)");
+    app.require_subcommand(1);
+
+    int exitStatus = zor::cli::kSuccess;
+    zor::cli::addCodecCommands(app, exitStatus);
+    zor::cli::addArchiveCommands(app, exitStatus);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? zor::cli::kSuccess : zor::cli::kUsage;
+    }
+    return exitStatus;
 }

@@ -58,8 +58,10 @@ struct DriverContext {
 
 // Appends one compressed stream made from `input` (at its start) to
 // `archive` (at its end) and returns the number of compressed bytes written.
-// Every failure is reported as a fatal error; `failed` is set when the
-// caller must not use the result (a test double's fatal report returned).
+// A read or write failure (a full disk) is reported as the recoverable
+// "I/O or other error, bailing out." so that the packer can clean up and go
+// on; every other failure is fatal. `failed` is set whenever the caller must
+// not use the result.
 struct CompressResult {
     uint32_t LastPackedSize = 0;
     bool failed = false;

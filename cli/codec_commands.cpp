@@ -1,0 +1,113 @@
+// codec_commands.cpp - zor-cli compress/decompress: one stream between two files or standard input and output.
+#include "cli/codec_commands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "cli/exit_status.h"
+#include "cli/stream_ui.h"
+#include "engine/file_drivers.h"
+
+namespace zor::cli {
+
+namespace {
+
+struct Endpoints {
+    std::string input;  // empty: standard input
+    std::string output; // empty: standard output
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const {
+        if (file && file != stdin && file != stdout) std::fclose(file);
+    }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File openInput(const std::string& name) {
+    if (name.empty() || name == "-") return File(stdin);
+    return File(std::fopen(name.c_str(), "rb"));
+}
+
+File openOutput(const std::string& name) {
+    if (name.empty() || name == "-") return File(stdout);
+    return File(std::fopen(name.c_str(), "wb"));
+}
+
+std::string displayName(const std::string& name, const char* standard) {
+    return name.empty() || name == "-" ? standard : name;
+}
+
+bool namedOutput(const std::string& name) { return !name.empty() && name != "-"; }
+
+int reportOpenFailure(const std::string& name, const char* what) {
+    std::fprintf(stderr, "zor-cli: cannot open %s for %s: %s\n", name.c_str(), what, std::strerror(errno));
+    return kFailed;
+}
+
+// Closes a named output and reports a failed close (the last buffered bytes may not have reached the disk).
+bool closeOutput(File& output, const std::string& name) {
+    if (!namedOutput(name)) return std::fflush(stdout) == 0;
+    return std::fclose(output.release()) == 0;
+}
+
+int runCompress(const Endpoints& files) {
+    File input = openInput(files.input);
+    if (!input) return reportOpenFailure(files.input, "reading");
+    File output = openOutput(files.output);
+    if (!output) return reportOpenFailure(files.output, "writing");
+
+    StreamUi ui(displayName(files.input, "(standard input)"));
+    DriverProgress progress;
+    DriverContext context{ui, progress, EngineSettings{}};
+    const CompressResult result = compressFile(input.get(), output.get(), context);
+    const bool closed = closeOutput(output, files.output);
+    if (result.failed || !closed) {
+        if (!closed && !result.failed) ui.reportError("I/O or other error, bailing out.", false);
+        if (namedOutput(files.output)) std::remove(files.output.c_str());
+        return ui.fatal() ? kFatal : kFailed;
+    }
+    return kSuccess;
+}
+
+int runDecompress(const Endpoints& files) {
+    File input = openInput(files.input);
+    if (!input) return reportOpenFailure(files.input, "reading");
+    File output = openOutput(files.output);
+    if (!output) return reportOpenFailure(files.output, "writing");
+
+    StreamUi ui(displayName(files.input, "(standard input)"));
+    DriverProgress progress;
+    DriverContext context{ui, progress, EngineSettings{}};
+    const bool decoded = decompressFile(input.get(), output.get(), context);
+    const bool closed = closeOutput(output, files.output);
+    if (decoded && closed) return kSuccess;
+    if (!ui.reported()) ui.reportError(decoded ? "I/O or other error, bailing out." : "not a ZOR compressed stream", false);
+    // A failed decompression leaves no half-written output behind.
+    if (namedOutput(files.output)) std::remove(files.output.c_str());
+    return ui.fatal() ? kFatal : kFailed;
+}
+
+void addEndpoints(CLI::App* command, Endpoints& files) {
+    command->add_option("INPUT", files.input, "file to read (standard input when left out or \"-\")");
+    command->add_option("OUTPUT", files.output, "file to write (standard output when left out or \"-\")");
+}
+
+}  // namespace
+
+void addCodecCommands(CLI::App& app, int& exitStatus) {
+    auto compressFiles = std::make_shared<Endpoints>();
+    CLI::App* compress = app.add_subcommand("compress", "compress one file into one ZOR stream (level 9)");
+    addEndpoints(compress, *compressFiles);
+    compress->callback([compressFiles, &exitStatus] { exitStatus = runCompress(*compressFiles); });
+
+    auto decompressFiles = std::make_shared<Endpoints>();
+    CLI::App* decompress = app.add_subcommand("decompress", "decompress a ZOR stream back into the original bytes");
+    addEndpoints(decompress, *decompressFiles);
+    decompress->callback([decompressFiles, &exitStatus] { exitStatus = runDecompress(*decompressFiles); });
+}
+
+}  // namespace zor::cli

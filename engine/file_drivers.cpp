@@ -1,0 +1,281 @@
+// file_drivers.cpp - compress a file into an archive, decompress or test one entry's stream, with progress and messages.
+#include "engine/file_drivers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/codec.h"
+#include "engine/codec_file.h"
+
+namespace zor {
+
+namespace {
+
+constexpr int32_t kChunk = kFileBufferSize;
+
+void pumpThroughUi(void* ui) { static_cast<DriverUi*>(ui)->pumpMessages(); }
+
+MessagePump pumpFor(DriverUi& ui) {
+    MessagePump pump;
+    pump.hook = pumpThroughUi;
+    pump.context = &ui;
+    return pump;
+}
+
+float percentOf(int64_t done, uint32_t whole) {
+    if (whole == 0) return 0.0f;
+    return static_cast<float>(std::floor(static_cast<double>(done) / static_cast<double>(whole) * 100.0));
+}
+
+void updateProgress(DriverContext& context, bool moveBars) {
+    DriverProgress& p = context.progress;
+    p.FileProgressPercent = percentOf(p.FileBytesDone, p.fileSize);
+    p.TotalProgressPercent = percentOf(p.TotalBytesDone, p.totalSize);
+    if (moveBars)
+        context.ui.setProgressBars(static_cast<int>(p.FileProgressPercent), static_cast<int>(p.TotalProgressPercent));
+}
+
+void countBytes(DriverContext& context, int32_t n) {
+    context.progress.FileBytesDone += n;
+    context.progress.TotalBytesDone += n;
+}
+
+// The user-visible messages of the drivers.
+void reportIoError(DriverUi& ui) { ui.reportError("I/O or other error, bailing out.", false); }
+void reportDataError(DriverUi& ui) { ui.reportError("Data integrity error when decompressing.", false); }
+void reportTruncated(DriverUi& ui) { ui.reportError("Compressed file ends unexpectedly, probably corrupted", false); }
+void reportOutOfMemory(DriverUi& ui) { ui.reportError("Not enough memory", false); }
+void reportConfigError(DriverUi& ui) { ui.reportError("Configuration error", true); }
+void reportInternalError(DriverUi& ui, const char* text) {
+    char message[200];
+    std::snprintf(message, sizeof message, "Internal error: %s", text);
+    ui.reportError(message, true);
+}
+
+bool fileOk(std::FILE* file) { return !std::ferror(file); }
+
+// The bytes the previous stream's handle read past its end, carried into the next stream's handle.
+struct Carried {
+    uint8_t bytes[kFileBufferSize];
+    int32_t count = 0;
+
+    // Takes the unused bytes of a handle that has reached STREAM_END.
+    bool takeFrom(CodecFile* handle) {
+        const uint8_t* unused = nullptr;
+        int32_t unusedCount = 0;
+        int32_t status = OK;
+        fileReadGetUnused(&status, handle, &unused, &unusedCount);
+        if (status != OK) return false;
+        std::copy_n(unused, unusedCount, bytes);
+        count = unusedCount;
+        return true;
+    }
+};
+
+}  // namespace
+
+CompressResult compressFile(std::FILE* input, std::FILE* archive, DriverContext& context) {
+    DriverUi& ui = context.ui;
+    CompressResult result;
+    // A write failure (a full disk, say) is recoverable: the packer cleans
+    // up its partial archive and the program goes on.
+    auto ioFailure = [&] {
+        reportIoError(ui);
+        result.failed = true;
+        return result;
+    };
+    auto statusFailure = [&](CodecFile* handle, int32_t status) {
+        int32_t ignored = OK;
+        fileWriteClose(&ignored, handle, true, nullptr, nullptr, nullptr, nullptr);
+        if (status == CONFIG_ERROR) {
+            reportConfigError(ui);
+        } else if (status == IO_ERROR) {
+            reportIoError(ui);
+        } else if (status == MEM_ERROR) {
+            reportOutOfMemory(ui);
+            reportInternalError(ui, "End in compress");
+        } else {
+            reportInternalError(ui, "Unexpected error while compressing");
+        }
+        result.failed = true;
+        return result;
+    };
+
+    if (!fileOk(input) || !fileOk(archive)) return ioFailure();
+
+    int32_t status = OK;
+    const EngineSettings& s = context.settings;
+    CodecFile* handle = fileWriteOpen(&status, archive, s.blockSizeLevel, s.verbosity, s.workFactor, pumpFor(ui));
+    if (status != OK) return statusFailure(handle, status);
+
+    uint8_t buffer[kChunk];
+    for (;;) {
+        if (atEndOfFile(input)) break;
+        ui.setActionLabel("Reading...");
+        const int32_t n = static_cast<int32_t>(std::fread(buffer, 1, kChunk, input));
+        countBytes(context, n);
+        if (!fileOk(input)) {
+            int32_t ignored = OK;
+            fileWriteClose(&ignored, handle, true, nullptr, nullptr, nullptr, nullptr);
+            return ioFailure();
+        }
+        ui.setActionLabel("Compressing in memory...");
+        if (n > 0) fileWrite(&status, handle, buffer, n);
+        updateProgress(context, false);
+        if (status != OK) return statusFailure(handle, status);
+    }
+
+    ui.setActionLabel("Writing to disk and cleaning up unused memory...");
+    uint32_t outLo = 0, outHi = 0;
+    fileWriteClose(&status, handle, false, nullptr, nullptr, &outLo, &outHi);
+    result.LastPackedSize = outLo + outHi;
+    if (status != OK) {
+        // A failing close keeps the handle; the status failure gives it back.
+        if (ui.abortRequested()) {
+            fileWriteClose(&status, handle, true, nullptr, nullptr, nullptr, nullptr);
+            return result;
+        }
+        return statusFailure(handle, status);
+    }
+    if (ui.abortRequested()) return result;
+    if (!fileOk(archive) || std::fflush(archive) != 0 || !fileOk(input)) return ioFailure();
+    return result;
+}
+
+bool decompressFile(std::FILE* source, std::FILE* output, DriverContext& context) {
+    DriverUi& ui = context.ui;
+    auto ioFailure = [&] {
+        reportIoError(ui);
+        reportInternalError(ui, "End in decompress");
+        return false;
+    };
+    int streamsBegun = 0;
+    auto statusFailure = [&](CodecFile* handle, int32_t status) {
+        int32_t ignored = OK;
+        fileReadClose(&ignored, handle);
+        switch (status) {
+            case CONFIG_ERROR: reportConfigError(ui); return false;
+            case IO_ERROR: return ioFailure();
+            case DATA_ERROR: reportDataError(ui); break;
+            case MEM_ERROR: reportOutOfMemory(ui); break;
+            case UNEXPECTED_EOF: reportTruncated(ui); break;
+            case DATA_ERROR_MAGIC: break;
+            default: reportInternalError(ui, "Unexpected error while decompressing"); return false;
+        }
+        // Bytes after a complete stream that do not begin another one end the entry successfully.
+        return streamsBegun > 1;
+    };
+
+    if (!fileOk(output) || !fileOk(source)) return ioFailure();
+
+    Carried carried;
+    uint8_t buffer[kChunk];
+    const EngineSettings& s = context.settings;
+    for (;;) {
+        int32_t status = OK;
+        CodecFile* handle =
+            fileReadOpen(&status, source, s.verbosity, s.smallMode, carried.bytes, carried.count, pumpFor(ui));
+        if (!handle || status != OK) return statusFailure(handle, status);
+        ++streamsBegun;
+        while (status == OK) {
+            ui.setActionLabel("Reading...");
+            const int32_t n = fileRead(&status, handle, buffer, kChunk);
+            ui.setActionLabel("Decompressing in memory...");
+            if (status == DATA_ERROR_MAGIC) return statusFailure(handle, status);
+            if ((status == OK || status == STREAM_END) && n > 0) std::fwrite(buffer, 1, n, output);
+            countBytes(context, n);
+            updateProgress(context, true);
+            if (!fileOk(output)) {
+                int32_t ignored = OK;
+                fileReadClose(&ignored, handle);
+                return ioFailure();
+            }
+        }
+        if (status != STREAM_END) return statusFailure(handle, status);
+        if (!carried.takeFrom(handle)) {
+            reportInternalError(ui, "Read unused in decompress");
+            int32_t ignored = OK;
+            fileReadClose(&ignored, handle);
+            return false;
+        }
+        fileReadClose(&status, handle);
+        if (ui.abortRequested()) return false;
+        ui.setActionLabel("Writing to disk and cleaning unused memory...");
+        if (status != OK) {
+            reportInternalError(ui, "Read unused in decompress");
+            return false;
+        }
+        if (carried.count == 0 && atEndOfFile(source)) break;
+    }
+    if (!fileOk(source) || !fileOk(output) || std::fflush(output) != 0) return ioFailure();
+    return true;
+}
+
+bool testFile(std::FILE* source, DriverContext& context) {
+    DriverUi& ui = context.ui;
+    auto ioFailure = [&] {
+        reportIoError(ui);
+        reportInternalError(ui, "End in test");
+        return false;
+    };
+    int streamsBegun = 0;
+    auto statusFailure = [&](CodecFile* handle, int32_t status) {
+        int32_t ignored = OK;
+        fileReadClose(&ignored, handle);
+        switch (status) {
+            case CONFIG_ERROR: reportConfigError(ui); return false;
+            case IO_ERROR: return ioFailure();
+            case DATA_ERROR: ui.reportError("Data integrity (CRC) error in data", false); return false;
+            case MEM_ERROR: reportOutOfMemory(ui); return false;
+            case UNEXPECTED_EOF: ui.reportError("file ends unexpectedly", false); return false;
+            case DATA_ERROR_MAGIC:
+                if (streamsBegun > 1) return true;
+                ui.reportError("Bad number, file not created by ZOR", false);
+                return false;
+            default: reportInternalError(ui, "Unexpected error while testing"); return false;
+        }
+    };
+
+    if (!fileOk(source)) return ioFailure();
+
+    Carried carried;
+    uint8_t buffer[kChunk];
+    const EngineSettings& s = context.settings;
+    for (;;) {
+        int32_t status = OK;
+        CodecFile* handle =
+            fileReadOpen(&status, source, s.verbosity, s.smallMode, carried.bytes, carried.count, pumpFor(ui));
+        if (!handle || status != OK) return statusFailure(handle, status);
+        ++streamsBegun;
+        while (status == OK) {
+            const int32_t n = fileRead(&status, handle, buffer, kChunk);
+            countBytes(context, n);
+            updateProgress(context, true);
+            ui.pumpMessages();
+            if (status == DATA_ERROR_MAGIC) return statusFailure(handle, status);
+        }
+        if (status != STREAM_END) return statusFailure(handle, status);
+        const bool tookUnused = carried.takeFrom(handle);
+        if (ui.abortRequested()) {
+            fileReadClose(&status, handle);
+            return false;
+        }
+        if (!tookUnused) {
+            reportInternalError(ui, "Read unused in test");
+            int32_t ignored = OK;
+            fileReadClose(&ignored, handle);
+            return false;
+        }
+        fileReadClose(&status, handle);
+        if (status != OK) {
+            reportInternalError(ui, "Read unused in test");
+            return false;
+        }
+        if (carried.count == 0 && atEndOfFile(source)) break;
+    }
+    if (!fileOk(source)) return ioFailure();
+    return true;
+}
+
+}  // namespace zor
