@@ -1,0 +1,8 @@
+#!/bin/sh
+# test.sh - installs what is missing, builds one preset (default: release) and runs the whole test suite in it.
+set -eu
+cd "$(dirname "$0")/.."
+preset="${1:-release}"
+./scripts/build.sh "$preset"
+export QT_QPA_PLATFORM=offscreen
+ctest --preset "$preset"
