@@ -1,0 +1,235 @@
+// block_encoder.cpp - encodes one sorted block: move-to-front and zero-run coding, then writes the block's bits.
+//
+// After the rotations are sorted, the last byte of each sorted rotation is
+// replaced by its index in a move-to-front list of the block's byte values,
+// which turns the transform's local repetitiveness into many zeros. Runs of
+// zeros are written as a number in bijective base 2 with the digits RUN1
+// (1) and RUN2 (2), least significant first; index k >= 1 becomes symbol
+// k + 1; END_OF_BLOCK closes the sequence. The symbols are then Huffman
+// coded with tables chosen in table_selection.cpp.
+#include "engine/block_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/block_sort.h"
+#include "engine/huffman_code_lengths.h"
+#include "engine/internal_error.h"
+
+namespace zor {
+
+namespace {
+
+constexpr uint8_t kBlockMagic[6] = {0x32, 0x42, 0x60, 0x27, 0x54, 0x60};
+constexpr uint8_t kEndMarker[6] = {0x17, 0x72, 0x45, 0x38, 0x50, 0x90};
+constexpr uint16_t RUN1 = 0;
+constexpr uint16_t RUN2 = 1;
+
+void buildByteMap(EncoderState& s) {
+    s.usedCount = 0;
+    for (int32_t v = 0; v < 256; ++v) {
+        if (s.usedBytes[v]) s.seqOfByte[v] = static_cast<uint8_t>(s.usedCount++);
+    }
+}
+
+void writeMapping(EncoderState& s) {
+    bool groupPresent[16];
+    for (int32_t i = 0; i < 16; ++i) {
+        groupPresent[i] = std::any_of(s.usedBytes + 16 * i, s.usedBytes + 16 * i + 16, [](uint8_t f) { return f; });
+        s.bits.putBits(1, groupPresent[i]);
+    }
+    for (int32_t i = 0; i < 16; ++i) {
+        if (!groupPresent[i]) continue;
+        for (int32_t j = 0; j < 16; ++j) s.bits.putBits(1, s.usedBytes[16 * i + j] ? 1 : 0);
+    }
+}
+
+// Selectors are written move-to-front coded, each index in unary.
+void writeSelectors(EncoderState& s) {
+    uint8_t list[kMaxTables];
+    for (int32_t t = 0; t < s.tableCount; ++t) list[t] = static_cast<uint8_t>(t);
+    for (int32_t i = 0; i < s.selectorCount; ++i) {
+        uint8_t table = s.selectors[i];
+        int32_t j = 0;
+        uint8_t moving = list[0];
+        while (moving != table) {
+            ++j;
+            std::swap(moving, list[j]);
+        }
+        list[0] = moving;
+        s.selectorIndices[i] = static_cast<uint8_t>(j);
+    }
+
+    s.bits.putBits(3, static_cast<uint32_t>(s.tableCount));
+    s.bits.putBits(15, static_cast<uint32_t>(s.selectorCount));
+    for (int32_t i = 0; i < s.selectorCount; ++i) {
+        for (int32_t j = 0; j < s.selectorIndices[i]; ++j) s.bits.putBits(1, 1);
+        s.bits.putBits(1, 0);
+    }
+}
+
+// Each table's lengths as a start value and per-symbol +1/-1 steps.
+void writeCodeLengths(EncoderState& s, int32_t alphabetSize) {
+    for (int32_t t = 0; t < s.tableCount; ++t) {
+        const uint8_t* lengths = s.codeLengths[t];
+        int32_t current = lengths[0];
+        s.bits.putBits(5, static_cast<uint32_t>(current));
+        for (int32_t v = 0; v < alphabetSize; ++v) {
+            while (current < lengths[v]) {
+                s.bits.putBits(2, 2);
+                ++current;
+            }
+            while (current > lengths[v]) {
+                s.bits.putBits(2, 3);
+                --current;
+            }
+            s.bits.putBits(1, 0);
+        }
+    }
+}
+
+void writeSymbolCodes(EncoderState& s) {
+    int32_t groupsWritten = 0;
+    for (int32_t g = 0; g < s.symbolCount; g += kGroupSize) {
+        int32_t end = std::min(g + kGroupSize, s.symbolCount);
+        int32_t table = s.selectors[groupsWritten];
+        checkInternal(table < s.tableCount, 3006);
+        const uint8_t* lengths = s.codeLengths[table];
+        const int32_t* codes = s.codes[table];
+        for (int32_t i = g; i < end; ++i) {
+            uint16_t symbol = s.symbols[i];
+            s.bits.putBits(lengths[symbol], static_cast<uint32_t>(codes[symbol]));
+        }
+        ++groupsWritten;
+    }
+    checkInternal(groupsWritten == s.selectorCount, 3007);
+}
+
+}  // namespace
+
+void startBlock(EncoderState& s) {
+    s.blockLength = 0;
+    s.bits.outputLength = 0;
+    s.outputPosition = 0;
+    s.blockCrc = kCrcStart;
+    std::memset(s.usedBytes, 0, sizeof s.usedBytes);
+    ++s.blockNumber;
+}
+
+void buildSymbols(EncoderState& s) {
+    buildByteMap(s);
+    const int32_t endOfBlock = s.usedCount + 1;
+    std::fill(s.symbolFrequency, s.symbolFrequency + endOfBlock + 1, 0);
+
+    uint8_t list[256];
+    for (int32_t i = 0; i < s.usedCount; ++i) list[i] = static_cast<uint8_t>(i);
+
+    const uint32_t* ptr = s.sortedPositions;
+    const uint8_t* text = s.blockText;
+    uint16_t* out = s.symbols;
+    int32_t* freq = s.symbolFrequency;
+    const int32_t n = s.blockLength;
+    int32_t w = 0;
+    int32_t zeros = 0;
+
+    auto emitZeroRun = [&]() {
+        int32_t value = zeros - 1;
+        while (true) {
+            uint16_t digit = (value & 1) ? RUN2 : RUN1;
+            out[w++] = digit;
+            ++freq[digit];
+            if (value < 2) break;
+            value = (value - 2) / 2;
+        }
+        zeros = 0;
+    };
+
+    for (int32_t i = 0; i < n; ++i) {
+        int32_t p = static_cast<int32_t>(ptr[i]) - 1;
+        if (p < 0) p += n;
+        uint8_t seq = s.seqOfByte[text[p]];
+        if (list[0] == seq) {
+            ++zeros;
+            continue;
+        }
+        if (zeros > 0) emitZeroRun();
+        // Shift entries back one place until seq's old slot is reached.
+        uint8_t moving = list[1];
+        list[1] = list[0];
+        uint8_t* slot = list + 1;
+        while (moving != seq) {
+            ++slot;
+            std::swap(moving, *slot);
+        }
+        list[0] = seq;
+        int32_t k = static_cast<int32_t>(slot - list);
+        out[w++] = static_cast<uint16_t>(k + 1);
+        ++freq[k + 1];
+    }
+    if (zeros > 0) emitZeroRun();
+
+    out[w++] = static_cast<uint16_t>(endOfBlock);
+    ++freq[endOfBlock];
+    s.symbolCount = w;
+}
+
+void writeSymbols(EncoderState& s) {
+    const int32_t alphabetSize = s.usedCount + 2;
+    checkInternal(s.symbolCount > 0, 3001);
+    chooseTables(s);
+
+    checkInternal(s.tableCount < 8, 3002);
+    checkInternal(s.selectorCount < 32768 && s.selectorCount <= kMaxSelectors, 3003);
+
+    for (int32_t t = 0; t < s.tableCount; ++t) {
+        const uint8_t* lengths = s.codeLengths[t];
+        int32_t minLength = 32, maxLength = 0;
+        for (int32_t v = 0; v < alphabetSize; ++v) {
+            minLength = std::min<int32_t>(minLength, lengths[v]);
+            maxLength = std::max<int32_t>(maxLength, lengths[v]);
+        }
+        checkInternal(maxLength <= kMaxCodeLength, 3004);
+        checkInternal(minLength >= 1, 3005);
+        assignCodes(s.codes[t], lengths, minLength, maxLength, alphabetSize);
+    }
+
+    writeMapping(s);
+    writeSelectors(s);
+    writeCodeLengths(s, alphabetSize);
+    writeSymbolCodes(s);
+}
+
+void encodeBlock(EncoderState& s, bool last) {
+    if (s.blockLength > 0) {
+        s.blockCrc = crcFinish(s.blockCrc);
+        s.streamCrc = foldStreamCrc(s.streamCrc, s.blockCrc);
+        sortBlock(s);
+    }
+
+    // The sorter's scratch behind the text is free again: the block's
+    // compressed bytes go there.
+    s.bits.retarget(s.blockText + s.blockLength);
+
+    if (s.blockNumber == 1) {
+        s.bits.startBits();
+        for (uint8_t b : {uint8_t{0x00}, uint8_t{0x00}, uint8_t{0x00}}) s.bits.putByte(b);
+        s.bits.putByte(static_cast<uint8_t>(0x30 + s.blockSizeLevel));
+    }
+
+    if (s.blockLength > 0) {
+        for (uint8_t b : kBlockMagic) s.bits.putByte(b);
+        s.bits.putUInt32(s.blockCrc);
+        s.bits.putBits(1, 0);  // never randomised
+        s.bits.putBits(24, static_cast<uint32_t>(s.originPointer));
+        buildSymbols(s);
+        writeSymbols(s);
+    }
+
+    if (last) {
+        for (uint8_t b : kEndMarker) s.bits.putByte(b);
+        s.bits.putUInt32(s.streamCrc);
+        s.bits.finishBits();
+    }
+}
+
+}  // namespace zor

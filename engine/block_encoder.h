@@ -1,0 +1,90 @@
+// block_encoder.h - turns input bytes into blocks of the compressed stream: run-length stage, then block encoding.
+//
+// Bytes enter through `addByte`, which cuts them into runs of at most 255
+// equal bytes and appends each run to the block text: runs of 1 to 3 bytes
+// as themselves, longer runs as four copies plus a count byte (length - 4).
+// A run stays pending until a different byte (or the 256th equal one)
+// arrives, so the run open when a block fills goes whole into the next
+// block. `encodeBlock` sorts the block, codes it (move-to-front, zero runs,
+// Huffman tables) and leaves its bytes in the state's output area.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/crc32.h"
+#include "engine/encoder_state.h"
+
+namespace zor {
+
+// Appends the pending run (runByte, runLength 1..255) to the block text.
+inline void addRunToBlock(EncoderState& s) {
+    uint8_t c = static_cast<uint8_t>(s.runByte);
+    int32_t length = s.runLength;
+    for (int32_t i = 0; i < length; ++i) s.blockCrc = crcUpdate(s.blockCrc, c);
+    s.usedBytes[c] = 1;
+    uint8_t* text = s.blockText + s.blockLength;
+    if (length < 4) {
+        for (int32_t i = 0; i < length; ++i) text[i] = c;
+        s.blockLength += length;
+    } else {
+        uint8_t count = static_cast<uint8_t>(length - 4);
+        s.usedBytes[count] = 1;
+        text[0] = text[1] = text[2] = text[3] = c;
+        text[4] = count;
+        s.blockLength += 5;
+    }
+}
+
+inline void startRun(EncoderState& s) {
+    s.runByte = kNoRun;
+    s.runLength = 0;
+}
+
+// One input byte through the run-length stage. Call only while
+// blockLength < blockLimit: one byte appends at most 5 to the text.
+inline void addByte(EncoderState& s, uint8_t b) {
+    if (b != s.runByte && s.runLength == 1) {
+        // The common case: a single byte followed by a different one.
+        uint8_t c = static_cast<uint8_t>(s.runByte);
+        s.blockCrc = crcUpdate(s.blockCrc, c);
+        s.usedBytes[c] = 1;
+        s.blockText[s.blockLength++] = c;
+        s.runByte = b;
+    } else if (b != s.runByte || s.runLength == 255) {
+        if (s.runByte < kNoRun) addRunToBlock(s);
+        s.runByte = b;
+        s.runLength = 1;
+    } else {
+        ++s.runLength;
+    }
+}
+
+inline void flushRun(EncoderState& s) {
+    if (s.runByte < kNoRun) addRunToBlock(s);
+    startRun(s);
+}
+
+inline bool runIsEmpty(const EncoderState& s) { return !(s.runByte < kNoRun && s.runLength > 0); }
+
+// Starts an empty block (the first one is number 1).
+void startBlock(EncoderState& s);
+
+// Writes the current block (nothing for an empty one), preceded by the
+// stream header when this is block 1 and followed by the end-of-stream
+// marker and stream CRC when `last`. Afterwards outputLength() bytes wait
+// at bits.output.
+void encodeBlock(EncoderState& s, bool last);
+
+// The coding steps of encodeBlock, exposed for checking in isolation.
+//
+// buildSymbols: move-to-front and zero-run coding of the sorted block into
+// `symbols`, `symbolCount` and `symbolFrequency` (needs sortedPositions).
+void buildSymbols(EncoderState& s);
+// chooseTables: table count, initial tables and four refinement passes;
+// sets tableCount, selectorCount, selectors and codeLengths.
+void chooseTables(EncoderState& s);
+// writeSymbols: chooseTables, then writes mapping, selectors, code lengths
+// and symbol codes through the bit writer.
+void writeSymbols(EncoderState& s);
+
+}  // namespace zor
