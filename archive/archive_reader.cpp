@@ -1,0 +1,81 @@
+// archive_reader.cpp - header checks and the bounded entry walk.
+#include "archive/archive_reader.h"
+
+#include <array>
+#include <sys/stat.h>
+#include <vector>
+
+namespace zor {
+namespace {
+
+// The smallest entry: a record and a name of one byte (its terminating zero).
+constexpr uint64_t kSmallestEntry = kEntryRecordSize + 1;
+
+bool seekTo(std::FILE* file, uint64_t offset) {
+    return offset <= 0x7FFFFFFFFFFFFFFFull && ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+}  // namespace
+
+ArchiveReader::~ArchiveReader() { close(); }
+
+bool ArchiveReader::open(const std::string& path) {
+    close();
+    file_ = std::fopen(path.c_str(), "rb");
+    if (!file_) return false;
+    struct stat status {};
+    if (::fstat(::fileno(file_), &status) != 0 || !S_ISREG(status.st_mode)) {
+        close();
+        return false;
+    }
+    fileLength_ = static_cast<uint64_t>(status.st_size);
+    return true;
+}
+
+void ArchiveReader::close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+}
+
+std::optional<std::string> ArchiveReader::readHeader() {
+    std::array<uint8_t, kArchiveHeaderSize> bytes {};
+    if (!seekTo(file_, 0)) return std::string(kCorruptArchiveMessage);
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file_);
+    header_ = decodeArchiveHeader(bytes.data());
+    if (got < 4 || fieldText(header_.signature) != "ZOR") return std::string(kNotZorArchiveMessage);
+    if (got < bytes.size()) return std::string(kCorruptArchiveMessage);
+    if (auto refusal = headerValidationError(header_)) return refusal;
+    const int64_t count = header_.entryCount();
+    if (header_.numberOfFiles < 0 || header_.numberOfDirectories < 0 ||
+        uint64_t(count) > (fileLength_ - kArchiveHeaderSize) / kSmallestEntry) {
+        return std::string(kCorruptArchiveMessage);
+    }
+    rewindEntries();
+    return std::nullopt;
+}
+
+void ArchiveReader::rewindEntries() {
+    position_ = kArchiveHeaderSize;
+    index_ = 0;
+}
+
+ArchiveReader::Step ArchiveReader::next(ArchiveEntry& entry) {
+    if (index_ >= header_.entryCount()) return Step::End;
+    if (position_ + kEntryRecordSize > fileLength_ || !seekTo(file_, position_)) return Step::Corrupt;
+    if (!readEntryRecord(file_, entry.record)) return Step::Corrupt;
+    const int16_t nameLength = entry.record.nameLength;
+    const uint64_t nameOffset = position_ + kEntryRecordSize;
+    if (nameLength <= 0 || nameOffset + uint64_t(nameLength) > fileLength_) return Step::Corrupt;
+    std::vector<char> name(static_cast<std::size_t>(nameLength));
+    if (std::fread(name.data(), 1, name.size(), file_) != name.size() || name.back() != '\0') return Step::Corrupt;
+    entry.offset = position_;
+    entry.dataOffset = nameOffset + uint64_t(nameLength);
+    entry.nextOffset = entry.dataOffset + entry.record.packedSize;
+    if (entry.nextOffset > fileLength_) return Step::Corrupt;
+    entry.name.assign(name.data(), name.size() - 1);
+    position_ = entry.nextOffset;
+    ++index_;
+    return Step::Entry;
+}
+
+}  // namespace zor

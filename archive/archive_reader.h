@@ -1,0 +1,67 @@
+// archive_reader.h - opens an archive, validates its header and walks its entries with bounds checks.
+//
+// Every reader (extraction, testing, listing, information, locking) walks
+// the entries the same way: from offset 76, record, name, data, for
+// numberOfFiles + numberOfDirectories entries; bytes after the last counted
+// entry are never read. The walk refuses what the file cannot hold instead
+// of reading garbage: negative or impossible entry counts, a nameLength
+// that is not positive, a name without its terminating zero, and a name or
+// data running past the end of the file all make the archive corrupt.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "archive/archive_header.h"
+#include "archive/entry_record.h"
+
+namespace zor {
+
+struct ArchiveEntry {
+    EntryRecord record;
+    std::string name;         // without the terminating zero; may hold zero bytes if the archive says so
+    uint64_t offset = 0;      // of the record
+    uint64_t dataOffset = 0;  // of the compressed data (just after the name)
+    uint64_t nextOffset = 0;  // of the next entry's record
+};
+
+class ArchiveReader {
+public:
+    enum class Step { Entry, End, Corrupt };
+
+    ArchiveReader() = default;
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+    ~ArchiveReader();
+
+    // Opens the file for reading; false when it cannot be opened.
+    bool open(const std::string& path);
+    void close();
+    bool isOpen() const { return file_ != nullptr; }
+
+    // Reads the header and checks it: the four refusals of a header, then
+    // whether the file can hold the counted entries. The message, or nothing.
+    std::optional<std::string> readHeader();
+    const ArchiveHeader& header() const { return header_; }
+
+    // Starts the walk at the first entry (the header must have been read).
+    void rewindEntries();
+    // The next counted entry; End after the last; Corrupt when a record does not fit the file.
+    Step next(ArchiveEntry& entry);
+    // Index of the entry `next` returns next.
+    int64_t entryIndex() const { return index_; }
+
+    std::FILE* file() const { return file_; }
+    uint64_t fileLength() const { return fileLength_; }
+
+private:
+    std::FILE* file_ = nullptr;
+    uint64_t fileLength_ = 0;
+    ArchiveHeader header_;
+    uint64_t position_ = 0;
+    int64_t index_ = 0;
+};
+
+}  // namespace zor

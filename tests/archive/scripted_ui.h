@@ -1,0 +1,96 @@
+// scripted_ui.h - an OperationUi for tests: records every message and answers questions from a script.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/operation_ui.h"
+
+namespace zor::test {
+
+class ScriptedUi : public OperationUi {
+public:
+    struct Report {
+        std::string text;
+        bool fatal = false;
+    };
+
+    // What the person will answer, in order. An empty script answers the
+    // question with No, the read-only box with No and the password with Cancel.
+    std::deque<QuestionAnswer> questionAnswers;
+    std::deque<bool> readOnlyAnswers;
+    std::deque<std::optional<std::string>> passwords;
+    // Raise the abort flag when the current-file label shows this text.
+    std::string abortAtFile;
+
+    std::vector<Report> reports;
+    std::vector<std::string> questions;
+    std::vector<std::string> readOnlyWarnings;
+    std::vector<std::string> actionLabels;
+    std::vector<std::string> currentFiles;
+    int passwordPrompts = 0;
+    int passwordClears = 0;
+    bool progressShown = false;
+    bool mainWindowEnabled = true;
+    bool abort = false;
+    int64_t totalFiles = -1;
+    int64_t totalDirectories = -1;
+
+    void reportError(const std::string& text, bool fatal) override {
+        if (!fatal) progressShown = false;
+        reports.push_back({text, fatal});
+    }
+    void setActionLabel(const std::string& text) override {
+        if (actionLabels.empty() || actionLabels.back() != text) actionLabels.push_back(text);
+    }
+    void setProgressBars(int, int) override {}
+    bool abortRequested() const override { return abort; }
+    void pumpMessages() override {}
+
+    QuestionAnswer askQuestion(const std::string& label) override {
+        questions.push_back(label);
+        if (questionAnswers.empty()) return QuestionAnswer::No;
+        const QuestionAnswer answer = questionAnswers.front();
+        questionAnswers.pop_front();
+        return answer;
+    }
+    bool confirmReadOnlyOverwrite(const std::string& text) override {
+        readOnlyWarnings.push_back(text);
+        if (readOnlyAnswers.empty()) return false;
+        const bool answer = readOnlyAnswers.front();
+        readOnlyAnswers.pop_front();
+        return answer;
+    }
+    std::optional<std::string> askDecryptPassword() override {
+        ++passwordPrompts;
+        if (passwords.empty()) return std::nullopt;
+        auto answer = passwords.front();
+        passwords.pop_front();
+        return answer;
+    }
+    void clearDecryptPassword() override { ++passwordClears; }
+
+    void showProgress() override { progressShown = true; }
+    void hideProgress() override { progressShown = false; }
+    void closeProgress() override { progressShown = false; }
+    void enableAbort() override {}
+    void clearAbortRequest() override { abort = false; }
+    void setCurrentFileLabel(const std::string& text) override {
+        if (!text.empty()) currentFiles.push_back(text);
+        if (!abortAtFile.empty() && text == abortAtFile) abort = true;
+    }
+    void setCurrentFileNumber(int64_t) override {}
+    void setTotalFiles(int64_t count) override { totalFiles = count; }
+    void setTotalDirectories(int64_t count) override { totalDirectories = count; }
+    void setMainWindowEnabled(bool enabled) override { mainWindowEnabled = enabled; }
+
+    std::vector<std::string> reportTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& report : reports) texts.push_back(report.text);
+        return texts;
+    }
+};
+
+}  // namespace zor::test
