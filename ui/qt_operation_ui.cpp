@@ -1,0 +1,138 @@
+// qt_operation_ui.cpp - the window's side of the archive operations: progress window, questions, password prompt, error boxes.
+#include "ui/qt_operation_ui.h"
+
+#include "shellview/explistview.h"
+#include "ui/passworddecrypt.h"
+#include "ui/progressbox.h"
+#include "ui/progressthread.h"
+#include "ui/questionbox.h"
+#include "ui/zordialog.h"
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cstdlib>
+
+namespace zor {
+
+namespace {
+
+QString fromLocal(const std::string& text) { return QString::fromStdString(text); }
+
+void showMessageBox(QWidget* owner, QMessageBox::Icon icon, const std::string& text) {
+    QMessageBox box(icon, QStringLiteral("Error"), fromLocal(text), QMessageBox::Ok, owner);
+    box.setObjectName(QStringLiteral("ErrorBox"));
+    box.exec();
+}
+
+}  // namespace
+
+QtOperationUi::QtOperationUi(OperationWindows windows, Terminate terminate)
+    : windows_(windows), terminate_(std::move(terminate)) {
+    if (!terminate_) terminate_ = [](int status) { std::_Exit(status); };
+}
+
+QtOperationUi::~QtOperationUi() { stopProgressUpdates(); }
+
+void QtOperationUi::reportError(const std::string& text, bool fatal) {
+    if (fatal) {
+        showMessageBox(windows_.owner, QMessageBox::Critical, text);
+        terminate_(kFatalExitStatus);
+        return;
+    }
+    closeProgress();
+    showMessageBox(windows_.owner, QMessageBox::Critical, text);
+}
+
+void QtOperationUi::showPlainError(const std::string& text) {
+    showMessageBox(windows_.owner, QMessageBox::NoIcon, text);
+}
+
+void QtOperationUi::setActionLabel(const std::string& text) { windows_.progress->setAction(fromLocal(text)); }
+
+void QtOperationUi::setProgressBars(int filePercent, int totalPercent) {
+    windows_.progress->setProgressBars(filePercent, totalPercent);
+}
+
+bool QtOperationUi::abortRequested() const { return windows_.progress->abortRequested(); }
+
+QuestionAnswer QtOperationUi::askQuestion(const std::string& label) {
+    switch (windows_.question->ask(fromLocal(label))) {
+    case mrYes: return QuestionAnswer::Yes;
+    case mrAll: return QuestionAnswer::All;
+    default: return QuestionAnswer::No;
+    }
+}
+
+bool QtOperationUi::confirmReadOnlyOverwrite(const std::string& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), fromLocal(text),
+                    QMessageBox::Yes | QMessageBox::No, windows_.owner);
+    box.setObjectName(QStringLiteral("ReadOnlyWarningBox"));
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtOperationUi::askDecryptPassword() {
+    if (windows_.decrypt->exec() == mrCancel) return std::nullopt;
+    return windows_.decrypt->password().toStdString();
+}
+
+void QtOperationUi::clearDecryptPassword() {
+    // The dialog offers no way to clear its field; the field is reached by its name.
+    if (auto* field = windows_.decrypt->findChild<QLineEdit*>(QStringLiteral("PasswordDecrypt"))) field->clear();
+}
+
+void QtOperationUi::showProgress() {
+    if (windows_.progress->isVisible()) return;
+    windows_.progress->show();
+    windows_.progress->raise();
+}
+
+void QtOperationUi::hideProgress() { windows_.progress->hide(); }
+
+void QtOperationUi::closeProgress() { windows_.progress->closeProgress(); }
+
+void QtOperationUi::enableAbort() {
+    if (auto* abort = windows_.progress->findChild<QPushButton*>(QStringLiteral("Abort"))) abort->setEnabled(true);
+}
+
+void QtOperationUi::clearAbortRequest() { windows_.progress->clearAbortRequest(); }
+
+void QtOperationUi::setCurrentFileLabel(const std::string& text) {
+    windows_.progress->setCurrentFileName(fromLocal(text));
+}
+
+void QtOperationUi::setCurrentFileNumber(int64_t number) { windows_.progress->setCurrentFileNumber(number); }
+
+void QtOperationUi::setTotalFiles(int64_t count) { windows_.progress->setTotalFiles(count); }
+
+void QtOperationUi::setTotalDirectories(int64_t count) { windows_.progress->setTotalDirectories(count); }
+
+void QtOperationUi::startProgressUpdates(const DriverProgress& progress) {
+    stopProgressUpdates();
+    const DriverProgress* shared = &progress;
+    progressThread_ = UpdateProgress::launch(windows_.progress, [shared] {
+        return ProgressPercents {shared->FileProgressPercent, shared->TotalProgressPercent};
+    });
+}
+
+void QtOperationUi::stopProgressUpdates() {
+    if (progressThread_) progressThread_->stop();
+    progressThread_.clear();
+}
+
+void QtOperationUi::suspendFolderMonitoring() {
+    if (windows_.folderList) windows_.folderList->SetMonitorDirectory(false);
+}
+
+void QtOperationUi::resumeFolderMonitoring() {
+    if (!windows_.folderList) return;
+    windows_.folderList->SetMonitorDirectory(true);
+    if (windows_.folderList->Active()) windows_.folderList->Rescan();
+}
+
+void QtOperationUi::setMainWindowEnabled(bool enabled) {
+    if (windows_.owner) windows_.owner->setEnabled(enabled);
+}
+
+}  // namespace zor

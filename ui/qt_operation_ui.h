@@ -1,0 +1,84 @@
+// qt_operation_ui.h - the window's side of the archive operations: progress window, questions, password prompt, error boxes.
+//
+// Everything runs in the user-interface thread, inside the operation; the
+// pump lets Qt serve the progress window (Abort, clock, bars) between the
+// operation's steps. The error box is a critical message box titled
+// "Error" owned by the main window; a fatal report ends the process with
+// status 3 once the box is confirmed.
+#pragma once
+
+#include "archive/operation_ui.h"
+#include "ui/qt_message_pump.h"
+
+#include <QPointer>
+#include <functional>
+
+class QWidget;
+
+namespace zor {
+
+class TDecrypt;
+class TExpListView;
+class TProgressform;
+class TQuestion;
+class UpdateProgress;
+
+// The windows the operations show, all owned elsewhere and living as long as this object.
+struct OperationWindows {
+    QWidget* owner = nullptr;  // the main window: owns the message boxes, disabled while testing
+    TProgressform* progress = nullptr;
+    TQuestion* question = nullptr;
+    TDecrypt* decrypt = nullptr;
+    TExpListView* folderList = nullptr;
+};
+
+class QtOperationUi final : public OperationUi {
+public:
+    // How a fatal report ends the process; std::_Exit by default, replaced by tests.
+    using Terminate = std::function<void(int status)>;
+    static constexpr int kFatalExitStatus = 3;
+
+    explicit QtOperationUi(OperationWindows windows, Terminate terminate = {});
+    ~QtOperationUi() override;
+
+    // DriverUi
+    void reportError(const std::string& text, bool fatal) override;
+    void setActionLabel(const std::string& text) override;
+    void setProgressBars(int filePercent, int totalPercent) override;
+    bool abortRequested() const override;
+    void pumpMessages() override { pump_.pump(); }
+
+    // OperationUi
+    QuestionAnswer askQuestion(const std::string& label) override;
+    bool confirmReadOnlyOverwrite(const std::string& text) override;
+    std::optional<std::string> askDecryptPassword() override;
+    void clearDecryptPassword() override;
+    void showProgress() override;
+    void hideProgress() override;
+    void closeProgress() override;
+    void enableAbort() override;
+    void clearAbortRequest() override;
+    void setCurrentFileLabel(const std::string& text) override;
+    void setCurrentFileNumber(int64_t number) override;
+    void setTotalFiles(int64_t count) override;
+    void setTotalDirectories(int64_t count) override;
+    void startProgressUpdates(const DriverProgress& progress) override;
+    void stopProgressUpdates() override;
+    void suspendFolderMonitoring() override;
+    void resumeFolderMonitoring() override;
+    void setMainWindowEnabled(bool enabled) override;
+
+    // The plain box of a start-up argument whose header is refused: caption
+    // "Error", an OK button, no icon.
+    void showPlainError(const std::string& text);
+
+    QtMessagePump& pump() { return pump_; }
+
+private:
+    OperationWindows windows_;
+    Terminate terminate_;
+    QtMessagePump pump_;
+    QPointer<UpdateProgress> progressThread_;
+};
+
+}  // namespace zor
