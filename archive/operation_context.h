@@ -53,6 +53,14 @@ struct WalkTotals {
     int64_t folders = 0;
     uint64_t bytes = 0;
     int32_t currentDepth = 0;
+    // Set when the selection cannot be stored at all (a file of 4 GiB or
+    // more, for example); the walk stops and packing refuses with this text.
+    std::string refusal;
+    bool fatalReported = false;  // a fatal report returned (only a test double returns)
+    // A file the walk leaves out wherever it appears: the archive being written.
+    bool hasExcludedFile = false;
+    uint64_t excludedDevice = 0;
+    uint64_t excludedInode = 0;
 };
 
 // One item selected in the list while an archive is browsed: its "Name"

@@ -1,0 +1,54 @@
+// entry_data_stream.cpp - a fopencookie stream bounded to one entry's bytes.
+#include "archive/entry_data_stream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <unistd.h>
+
+namespace zor {
+namespace {
+
+struct EntryData {
+    int fd;
+    uint64_t position;
+    uint64_t remaining;
+    CipherState* cipher;
+};
+
+ssize_t readEntryData(void* cookie, char* buffer, size_t size) {
+    auto* data = static_cast<EntryData*>(cookie);
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(size, data->remaining));
+    if (wanted == 0) return 0;
+    ssize_t got;
+    do {
+        got = ::pread(data->fd, buffer, wanted, static_cast<off_t>(data->position));
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) return got;  // a short archive reads as the end of the data
+    if (data->cipher) cipherBuffer(*data->cipher, reinterpret_cast<uint8_t*>(buffer), static_cast<size_t>(got));
+    data->position += static_cast<uint64_t>(got);
+    data->remaining -= static_cast<uint64_t>(got);
+    return got;
+}
+
+int closeEntryData(void* cookie) {
+    delete static_cast<EntryData*>(cookie);
+    return 0;
+}
+
+}  // namespace
+
+std::FILE* openEntryDataStream(std::FILE* archive, uint64_t offset, uint64_t length, CipherState* cipher) {
+    auto* data = new EntryData{::fileno(archive), offset, length, cipher};
+    cookie_io_functions_t functions {};
+    functions.read = readEntryData;
+    functions.close = closeEntryData;
+    std::FILE* stream = ::fopencookie(data, "rb", functions);
+    if (!stream) {
+        delete data;
+        return nullptr;
+    }
+    std::setvbuf(stream, nullptr, _IOFBF, kCipherChunkSize);
+    return stream;
+}
+
+}  // namespace zor

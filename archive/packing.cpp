@@ -1,0 +1,319 @@
+// packing.cpp - Initialize_Compression: walk, then header, entries, enciphering and the final header.
+//
+// Write order: the header with archiveSize -1 and a 40-byte placeholder
+// record at 76; for each item at the current entry offset either a folder's
+// record and name, or a file's name, its compressed stream appended, its
+// final record written back into the slot, its data enciphered in place
+// (with a password) and a copy of its record appended as the next
+// placeholder (which the next entry overwrites; after the last file it
+// stays as the trailing record). Finally the header is rewritten with the
+// archive's length, packed total and ratio.
+#include "archive/packing.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "archive/clean_up.h"
+#include "archive/entry_names.h"
+#include "archive/tree_walk.h"
+#include "platform/dos_time.h"
+#include "platform/file_attributes.h"
+
+namespace zor {
+namespace {
+
+constexpr uint64_t kLargestArchive = std::numeric_limits<int32_t>::max();
+
+// Creates a new file beside `target` (same folder, so it can be renamed
+// onto it) with the permissions a plain create would give.
+std::FILE* createPartFile(const std::string& target, std::string& partPath) {
+    std::random_device seed;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        partPath = target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(seed() % 1000000);
+        const int fd = ::open(partPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            std::FILE* file = ::fdopen(fd, "w+b");
+            if (!file) {
+                ::close(fd);
+                ::unlink(partPath.c_str());
+            }
+            return file;
+        }
+        if (errno != EEXIST) break;
+    }
+    partPath.clear();
+    return nullptr;
+}
+
+// An existing archive that cannot be replaced: a folder, or a read-only file.
+bool replaceable(const std::string& target) {
+    struct stat status {};
+    if (::stat(target.c_str(), &status) != 0) return true;
+    return S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR);
+}
+
+bool seekTo(std::FILE* file, uint64_t offset) { return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0; }
+
+uint64_t endOf(std::FILE* file) {
+    if (::fseeko(file, 0, SEEK_END) != 0) return std::numeric_limits<uint64_t>::max();
+    return static_cast<uint64_t>(::ftello(file));
+}
+
+class Packer {
+public:
+    explicit Packer(OperationContext& context)
+        : context_(context), ui_(context.ui), header_(context.header), record_(context.entry) {}
+    Packer(const Packer&) = delete;
+    Packer& operator=(const Packer&) = delete;
+    // Leaving by an exception (out of memory) still removes the partial archive.
+    ~Packer() {
+        if (files_.input || files_.archive || files_.packingArchive) fail(OperationOutcome::Fatal);
+    }
+
+    OperationOutcome run() {
+        ui_.clearAbortRequest();
+        context_.items.clear();
+        context_.walk.currentDepth = 0;
+        ui_.suspendFolderMonitoring();
+        ui_.showProgress();
+        ui_.enableAbort();
+        ui_.pumpMessages();
+        header_ = newArchiveHeader();
+        ui_.setProgressBars(0, 0);
+        context_.progress = DriverProgress{};
+        excludeExistingArchive();
+        TotalLength(context_);
+        ui_.setTotalDirectories(context_.walk.folders);
+        ui_.setTotalFiles(context_.walk.files);
+        if (ui_.abortRequested()) {
+            ui_.clearAbortRequest();
+            CleanUpAfterFailure(context_, files_);
+            ui_.closeProgress();
+            return OperationOutcome::Aborted;
+        }
+        if (context_.walk.fatalReported) return fail(OperationOutcome::Fatal);
+        if (!context_.walk.refusal.empty()) return failWith(context_.walk.refusal);
+
+        ui_.startProgressUpdates(context_.progress);
+        progressStarted_ = true;
+        header_.totalSize = static_cast<uint32_t>(context_.walk.bytes);
+        header_.numberOfFiles = static_cast<int32_t>(context_.walk.files);
+        header_.numberOfDirectories = static_cast<int32_t>(context_.walk.folders);
+        header_.blockSize = static_cast<int16_t>(context_.settings.blockSizeLevel);
+        entryOffset_ = kArchiveHeaderSize;
+        if (protectedArchive()) {
+            const auto marker = encipherMarker(context_.cipher, *context_.packingPassword);
+            std::copy(marker.begin(), marker.end(), header_.marker.begin());
+            header_.marker[kPasswordMarkerLength] = 0;
+            header_.markerLength = static_cast<int16_t>(kPasswordMarkerLength);
+            header_.passwordProtected = 1;
+        }
+
+        const std::string& target = context_.window.ArchivePath;
+        if (!replaceable(target) || !(files_.archive = createPartFile(target, files_.archiveBeingWritten))) {
+            return failWith(kCannotCreateArchiveMessage);
+        }
+        files_.packingArchive = true;
+        if (!writeArchiveHeader(files_.archive, header_) || !writeEntryRecord(files_.archive, EntryRecord{})) {
+            return failWith(kWriteFailedMessage);
+        }
+
+        for (std::size_t i = 0; i < context_.items.size(); ++i) {
+            const PackItem& item = context_.items[i];
+            const OperationOutcome outcome = item.isFolder ? packFolder(item) : packFile(item, i);
+            if (outcome != OperationOutcome::Succeeded) return outcome;
+        }
+        return finish();
+    }
+
+private:
+    bool protectedArchive() const { return context_.packingPassword && !context_.packingPassword->empty(); }
+
+    void excludeExistingArchive() {
+        struct stat status {};
+        context_.walk.hasExcludedFile = ::stat(context_.window.ArchivePath.c_str(), &status) == 0;
+        context_.walk.excludedDevice = status.st_dev;
+        context_.walk.excludedInode = status.st_ino;
+    }
+
+    void fillRecord(const PackItem& item, const std::string& name) {
+        record_ = EntryRecord{};
+        record_.isFolder = item.isFolder ? 1 : 0;
+        record_.entryType = item.isFolder ? kEntryTypeFolder : kEntryTypeFile;
+        record_.nameLength = static_cast<int16_t>(name.size() + 1);
+        record_.depth = static_cast<int16_t>(item.depth);
+    }
+
+    bool writeName(const std::string& name) {
+        return std::fwrite(name.c_str(), 1, name.size() + 1, files_.archive) == name.size() + 1;
+    }
+
+    OperationOutcome packFolder(const PackItem& item) {
+        context_.entryName = toEntryName(item.path);
+        fillRecord(item, context_.entryName);
+        if (!seekTo(files_.archive, entryOffset_) || !writeEntryRecord(files_.archive, record_) ||
+            !writeName(context_.entryName)) {
+            return failWith(kWriteFailedMessage);
+        }
+        entryOffset_ += kEntryRecordSize + static_cast<uint64_t>(record_.nameLength);
+        if (ui_.abortRequested()) return abort();
+        return OperationOutcome::Succeeded;
+    }
+
+    OperationOutcome packFile(const PackItem& item, std::size_t index) {
+        files_.input = std::fopen(item.diskPath.c_str(), "rb");
+        struct stat status {};
+        if (!files_.input || ::fstat(::fileno(files_.input), &status) != 0 || !S_ISREG(status.st_mode)) {
+            return failWith(kCannotOpenInputMessage);
+        }
+        if (static_cast<uint64_t>(status.st_size) > std::numeric_limits<uint32_t>::max()) {
+            return failWith("File " + item.diskPath + " is 4 GiB or larger; a ZOR archive cannot hold it.");
+        }
+        context_.entryName = toEntryName(item.path);
+        fillRecord(item, context_.entryName);
+        record_.attributes = attributesFromStatus(status, item.diskPath.substr(item.diskPath.rfind('/') + 1));
+        ui_.pumpMessages();
+        record_.fileTime = toDosDateTime(status.st_mtime);
+        record_.size = static_cast<uint32_t>(status.st_size);
+
+        const uint64_t dataOffset = entryOffset_ + kEntryRecordSize + static_cast<uint64_t>(record_.nameLength);
+        if (!seekTo(files_.archive, entryOffset_ + kEntryRecordSize) || !writeName(context_.entryName)) {
+            return failWith(kWriteFailedMessage);
+        }
+        if (record_.size > 0) {
+            if (endOf(files_.archive) != dataOffset) return failWith(kWriteFailedMessage);
+            context_.progress.FileBytesDone = 0;
+            context_.progress.fileSize = record_.size;
+            context_.progress.totalSize = header_.totalSize;
+            ui_.setProgressBars(0, static_cast<int>(context_.progress.TotalProgressPercent));
+            ui_.setCurrentFileLabel(item.path);
+            ui_.setCurrentFileNumber(static_cast<int64_t>(index));
+            DriverContext driver{ui_, context_.progress, context_.settings};
+            const CompressResult result = compressFile(files_.input, files_.archive, driver);
+            if (ui_.abortRequested()) return abort();
+            if (result.failed) return fail(OperationOutcome::Failed);
+            record_.packedSize = result.LastPackedSize;
+            if (endOf(files_.archive) != dataOffset + record_.packedSize) return failWith(kWriteFailedMessage);
+            if (dataOffset + record_.packedSize + kEntryRecordSize > kLargestArchive) {
+                return failWith(kArchiveTooLargeMessage);
+            }
+            totalPacked_ += record_.packedSize;
+        }
+        if (!seekTo(files_.archive, entryOffset_) || !writeEntryRecord(files_.archive, record_) ||
+            std::fflush(files_.archive) != 0) {
+            return failWith(kWriteFailedMessage);
+        }
+        entryOffset_ = dataOffset + record_.packedSize;
+        if (protectedArchive() && record_.packedSize > 0 && !encipherInPlace(dataOffset, record_.packedSize)) {
+            return failWith(kWriteFailedMessage);
+        }
+        if (::fseeko(files_.archive, 0, SEEK_END) != 0 || !writeEntryRecord(files_.archive, record_)) {
+            return failWith(kWriteFailedMessage);
+        }
+        std::fclose(files_.input);
+        files_.input = nullptr;
+        return OperationOutcome::Succeeded;
+    }
+
+    bool encipherInPlace(uint64_t offset, uint64_t length) {
+        ui_.setActionLabel("Encrypting file ...");
+        ui_.pumpMessages();
+        resetCipher(context_.cipher, *context_.packingPassword);
+        std::vector<uint8_t> chunk(kCipherChunkSize);
+        while (length > 0) {
+            const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(length, chunk.size()));
+            if (!seekTo(files_.archive, offset) || std::fread(chunk.data(), 1, n, files_.archive) != n) return false;
+            cipherBuffer(context_.cipher, chunk.data(), n);
+            if (!seekTo(files_.archive, offset) || std::fwrite(chunk.data(), 1, n, files_.archive) != n) return false;
+            offset += n;
+            length -= n;
+        }
+        return std::fflush(files_.archive) == 0;
+    }
+
+    OperationOutcome finish() {
+        const uint64_t end = endOf(files_.archive);
+        if (end > kLargestArchive) return failWith(kArchiveTooLargeMessage);
+        header_.totalPackedSize = totalPacked_;
+        header_.archiveSize = static_cast<int32_t>(end);
+        header_.ratio = computeRatio(totalPacked_, header_.totalSize);
+        if (!seekTo(files_.archive, 0) || !writeArchiveHeader(files_.archive, header_) ||
+            std::fflush(files_.archive) != 0 || ::fsync(::fileno(files_.archive)) != 0) {
+            return failWith(kWriteFailedMessage);
+        }
+        const int closed = std::fclose(files_.archive);
+        files_.archive = nullptr;
+        if (closed != 0) return failWith(kWriteFailedMessage);
+        if (std::rename(files_.archiveBeingWritten.c_str(), context_.window.ArchivePath.c_str()) != 0) {
+            return failWith(kCannotCreateArchiveMessage);
+        }
+        files_.packingArchive = false;
+        stopProgress();
+        ui_.closeProgress();
+        ui_.setMainWindowEnabled(true);
+        ui_.setProgressBars(0, 0);
+        ui_.setCurrentFileLabel("");
+        ui_.setActionLabel("");
+        ui_.resumeFolderMonitoring();
+        context_.selection.clear();
+        context_.items.clear();
+        return OperationOutcome::Succeeded;
+    }
+
+    OperationOutcome failWith(const std::string& message) {
+        ui_.reportError(message, false);
+        return fail(OperationOutcome::Failed);
+    }
+
+    OperationOutcome fail(OperationOutcome outcome) {
+        stopProgress();
+        CleanUpAfterFailure(context_, files_);
+        ui_.closeProgress();
+        return outcome;
+    }
+
+    OperationOutcome abort() {
+        ui_.clearAbortRequest();
+        fail(OperationOutcome::Aborted);
+        return OperationOutcome::Aborted;
+    }
+
+    void stopProgress() {
+        if (progressStarted_) ui_.stopProgressUpdates();
+        progressStarted_ = false;
+    }
+
+    OperationContext& context_;
+    OperationUi& ui_;
+    ArchiveHeader& header_;
+    EntryRecord& record_;
+    OperationFiles files_;
+    uint64_t entryOffset_ = kArchiveHeaderSize;
+    uint32_t totalPacked_ = 0;
+    bool progressStarted_ = false;
+};
+
+}  // namespace
+
+OperationOutcome Initialize_Compression(OperationContext& context) {
+    try {
+        return Packer(context).run();
+    } catch (const std::bad_alloc&) {
+        context.ui.reportError("Memory allocation error in Initialize_Compression.", true);
+        return OperationOutcome::Fatal;
+    }
+}
+
+std::string suggestedArchiveName(const std::string& caption) {
+    if (caption.size() <= 4) return caption;
+    const auto dot = caption.rfind('.');
+    if (dot == std::string::npos || dot == 0) return caption;
+    return caption.substr(0, dot);
+}
+
+}  // namespace zor

@@ -1,0 +1,33 @@
+// report_counter.h - passes the drivers' calls on to the operation's interface and counts the errors they report.
+//
+// The decompress driver gives up silently on data that do not begin a
+// stream; the operation uses the count to tell such a failure from one the
+// driver has already explained.
+#pragma once
+
+#include "archive/operation_ui.h"
+
+namespace zor {
+
+class ReportCounter : public DriverUi {
+public:
+    explicit ReportCounter(OperationUi& ui) : ui_(ui) {}
+
+    void reportError(const std::string& text, bool fatal) override {
+        ++reports;
+        if (fatal) ++fatalReports;
+        ui_.reportError(text, fatal);
+    }
+    void setActionLabel(const std::string& text) override { ui_.setActionLabel(text); }
+    void setProgressBars(int filePercent, int totalPercent) override { ui_.setProgressBars(filePercent, totalPercent); }
+    bool abortRequested() const override { return ui_.abortRequested(); }
+    void pumpMessages() override { ui_.pumpMessages(); }
+
+    int reports = 0;
+    int fatalReports = 0;
+
+private:
+    OperationUi& ui_;
+};
+
+}  // namespace zor

@@ -1,0 +1,198 @@
+// testing.cpp - TestButtonClick: testing all entries, or a selection matched by name.
+#include "archive/testing.h"
+
+#include <cmath>
+#include <memory>
+
+#include "archive/archive_reader.h"
+#include "archive/entry_data_stream.h"
+#include "archive/extraction.h"
+#include "archive/password_prompt.h"
+#include "archive/report_counter.h"
+
+namespace zor {
+namespace {
+
+class Tester {
+public:
+    explicit Tester(OperationContext& context) : context_(context), ui_(context.ui) {}
+
+    OperationOutcome run() {
+        context_.progress = DriverProgress{};
+        if (!reader_.open(context_.window.ArchivePath)) {
+            ui_.reportError(kCannotOpenFileMessage, false);
+            return OperationOutcome::Failed;
+        }
+        if (auto refusal = reader_.readHeader()) {
+            ui_.reportError(*refusal, false);
+            return OperationOutcome::Failed;
+        }
+        const ArchiveHeader& header = reader_.header();
+        if (header.isPasswordProtected()) {
+            bool cancelled = false;
+            password_ = askArchivePassword(context_, header, cancelled);
+            if (!password_) return cancelled ? OperationOutcome::Cancelled : OperationOutcome::Failed;
+        }
+        ui_.setMainWindowEnabled(false);
+        ui_.setProgressBars(0, 0);
+        ui_.showProgress();
+        ui_.enableAbort();
+        context_.progress.totalSize = header.totalSize;
+        ui_.setTotalFiles(header.numberOfFiles);
+        ui_.setTotalDirectories(header.numberOfDirectories);
+
+        const OperationOutcome outcome = context_.listSelection.empty() ? testAll() : testSelection();
+        if (outcome == OperationOutcome::Aborted) return abort();
+        return finish(outcome);
+    }
+
+private:
+    enum class Read { Entry, End, Corrupt };
+
+    Read readNext(ArchiveEntry& entry) {
+        context_.progress.FileBytesDone = 0;
+        const int64_t index = reader_.entryIndex();
+        const ArchiveReader::Step step = reader_.next(entry);
+        if (step == ArchiveReader::Step::End) return Read::End;
+        if (step == ArchiveReader::Step::Corrupt) {
+            ui_.reportError(kCorruptArchiveMessage, false);
+            return Read::Corrupt;
+        }
+        context_.entry = entry.record;
+        context_.entryName = entry.name;
+        ui_.setCurrentFileLabel(entry.name);
+        ui_.setCurrentFileNumber(index);
+        ui_.pumpMessages();
+        return Read::Entry;
+    }
+
+    OperationOutcome testAll() {
+        ArchiveEntry entry;
+        for (;;) {
+            ui_.setActionLabel("Testing...");
+            const Read read = readNext(entry);
+            if (read == Read::End) return outcome_;
+            if (read == Read::Corrupt) return OperationOutcome::Failed;
+            const OperationOutcome result = testOne(entry);
+            if (result != OperationOutcome::Succeeded) return result;
+        }
+    }
+
+    OperationOutcome testSelection() {
+        ArchiveEntry entry;
+        Read read = readNext(entry);
+        while (read == Read::Entry) {
+            const ListSelectionItem* match = matchingItem(entry.name, entry.record.folder());
+            if (!match) {
+                if (ui_.abortRequested()) return OperationOutcome::Aborted;
+                skipEntry(entry);
+                read = readNext(entry);
+                continue;
+            }
+            ui_.setActionLabel("Testing...");
+            OperationOutcome result = testOne(entry);
+            if (result != OperationOutcome::Succeeded) return result;
+            if (!match->isFolder) {
+                read = readNext(entry);
+                continue;
+            }
+            // Everything deeper than the folder that follows it lies inside it.
+            const int16_t folderDepth = entry.record.depth;
+            while ((read = readNext(entry)) == Read::Entry && entry.record.depth > folderDepth) {
+                result = testOne(entry);
+                if (result != OperationOutcome::Succeeded) return result;
+            }
+        }
+        return read == Read::Corrupt ? OperationOutcome::Failed : outcome_;
+    }
+
+    const ListSelectionItem* matchingItem(const std::string& name, bool folder) const {
+        for (const ListSelectionItem& item : context_.listSelection) {
+            if (item.isFolder != folder) continue;
+            if (name == item.path + item.caption + (item.isFolder ? "\\" : "")) return &item;
+        }
+        return nullptr;
+    }
+
+    void skipEntry(const ArchiveEntry& entry) {
+        context_.progress.TotalBytesDone += entry.record.size;
+        const uint32_t total = reader_.header().totalSize;
+        const int percent = total == 0 ? 0
+                                       : static_cast<int>(std::floor(static_cast<double>(context_.progress.TotalBytesDone) /
+                                                                     total * 100.0));
+        context_.progress.TotalProgressPercent = static_cast<float>(percent);
+        ui_.setProgressBars(100, percent);
+        ui_.pumpMessages();
+        ui_.setActionLabel("Skipping file");
+    }
+
+    // Succeeded when testing goes on (the entry passed or was reported corrupt); Aborted or Fatal otherwise.
+    OperationOutcome testOne(const ArchiveEntry& entry) {
+        bool passed = true;
+        if (!entry.record.folder() && entry.record.size > 0) {
+            if (password_) {
+                ui_.setActionLabel("Decrypting file ...");
+                ui_.pumpMessages();
+                resetCipher(context_.cipher, *password_);
+            }
+            std::unique_ptr<std::FILE, int (*)(std::FILE*)> data(
+                openEntryDataStream(reader_.file(), entry.dataOffset, entry.record.packedSize,
+                                    password_ ? &context_.cipher : nullptr),
+                std::fclose);
+            if (!data) {
+                ui_.reportError(kCannotOpenFileMessage, false);
+                return OperationOutcome::Failed;
+            }
+            context_.progress.fileSize = entry.record.size;
+            ReportCounter counter(ui_);
+            DriverContext driver{counter, context_.progress, context_.settings};
+            passed = testFile(data.get(), driver);
+            if (counter.fatalReports > 0) return OperationOutcome::Fatal;
+        }
+        if (ui_.abortRequested()) return OperationOutcome::Aborted;
+        if (passed) {
+            ui_.setActionLabel("File OK");
+        } else {
+            ui_.reportError(entry.name + " is corrupt", false);
+            ui_.showProgress();
+            outcome_ = OperationOutcome::Failed;
+        }
+        return OperationOutcome::Succeeded;
+    }
+
+    OperationOutcome abort() {
+        ui_.clearAbortRequest();
+        reader_.close();
+        if (password_) ui_.clearDecryptPassword();
+        ui_.closeProgress();
+        ui_.setMainWindowEnabled(true);
+        return OperationOutcome::Aborted;
+    }
+
+    OperationOutcome finish(OperationOutcome outcome) {
+        context_.progress.FileBytesDone = 0;
+        context_.progress.TotalBytesDone = 0;
+        ui_.setProgressBars(0, 0);
+        ui_.setCurrentFileLabel("");
+        ui_.setActionLabel("");
+        ui_.closeProgress();
+        ui_.setMainWindowEnabled(true);
+        reader_.close();
+        return outcome;
+    }
+
+    OperationContext& context_;
+    OperationUi& ui_;
+    ArchiveReader reader_;
+    std::optional<std::string> password_;
+    OperationOutcome outcome_ = OperationOutcome::Succeeded;
+};
+
+}  // namespace
+
+OperationOutcome TestButtonClick(OperationContext& context) {
+    context.progress.TotalBytesDone = 0;
+    return Tester(context).run();
+}
+
+}  // namespace zor
