@@ -1,0 +1,229 @@
+// block_sort_test.cpp - rotation sorting: order against a reference, origin pointer, the algorithm switch and budget.
+#include "engine/block_sort.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace zor {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// An encoder record at level 1 (blocks up to 100000 bytes), enough for sorting.
+struct SortBench {
+    CodecStream stream{};
+    std::unique_ptr<EncoderState> state = std::make_unique<EncoderState>();
+    std::vector<uint32_t> workA = std::vector<uint32_t>(100000);
+    std::vector<uint32_t> workB = std::vector<uint32_t>(100000 + kOvershoot);
+    std::vector<uint32_t> buckets = std::vector<uint32_t>(kBucketCount);
+
+    explicit SortBench(int32_t workFactor = 30) {
+        attachWorkAreas(*state, workA.data(), workB.data(), buckets.data(), 1);
+        state->stream = &stream;
+        state->workFactor = workFactor;
+    }
+
+    // Sorts `text` as a block; returns the rows' positions.
+    std::vector<uint32_t> sort(const Bytes& text) {
+        std::memcpy(state->blockText, text.data(), text.size());
+        state->blockLength = static_cast<int32_t>(text.size());
+        sortBlock(*state);
+        return {workA.begin(), workA.begin() + static_cast<long>(text.size())};
+    }
+};
+
+Bytes bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
+
+Bytes randomText(size_t n, int alphabet, unsigned seed) {
+    std::mt19937 rng(seed);
+    Bytes text(n);
+    for (auto& b : text) b = static_cast<uint8_t>('a' + rng() % alphabet);
+    return text;
+}
+
+// A long stretch repeated with small changes: comparisons run far past the
+// two-byte buckets and through the rank cache, but no rotations are equal.
+Bytes nearRepeats(size_t n, unsigned seed) {
+    Bytes unit = randomText(1500, 4, seed);
+    Bytes text;
+    std::mt19937 rng(seed + 1);
+    while (text.size() < n) {
+        text.insert(text.end(), unit.begin(), unit.end());
+        text.push_back(static_cast<uint8_t>('w' + rng() % 3));
+    }
+    text.resize(n);
+    return text;
+}
+
+// Each adjacent pair of rows must be in non-decreasing rotation order, and
+// the rows must be a permutation of the positions.
+::testing::AssertionResult isRotationOrder(const Bytes& text, const std::vector<uint32_t>& rows) {
+    size_t n = text.size();
+    std::vector<uint32_t> seen(rows);
+    std::sort(seen.begin(), seen.end());
+    for (size_t i = 0; i < n; ++i)
+        if (seen[i] != i) return ::testing::AssertionFailure() << "rows are not a permutation";
+    Bytes doubled(text);
+    doubled.insert(doubled.end(), text.begin(), text.end());
+    for (size_t i = 0; i + 1 < n; ++i) {
+        if (std::memcmp(&doubled[rows[i]], &doubled[rows[i + 1]], n) > 0)
+            return ::testing::AssertionFailure() << "rows " << i << " and " << i + 1 << " are out of order";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(BlockSort, SortsAbcAndCbaWithTheirOriginPointers) {
+    SortBench bench;
+    EXPECT_EQ(bench.sort(bytesOf("abc")), (std::vector<uint32_t>{0, 1, 2}));
+    EXPECT_EQ(bench.state->originPointer, 0);
+    EXPECT_EQ(bench.sort(bytesOf("cba")), (std::vector<uint32_t>{2, 1, 0}));
+    EXPECT_EQ(bench.state->originPointer, 2);
+}
+
+struct SortCase {
+    const char* name;
+    Bytes text;
+};
+
+class BlockSortOrder : public ::testing::TestWithParam<SortCase> {};
+
+TEST_P(BlockSortOrder, RowsAreInRotationOrderAndTextIsKept) {
+    const Bytes& text = GetParam().text;
+    SortBench bench;
+    std::vector<uint32_t> rows = bench.sort(text);
+    EXPECT_TRUE(isRotationOrder(text, rows));
+    EXPECT_EQ(rows[bench.state->originPointer], 0u);
+    EXPECT_TRUE(std::equal(text.begin(), text.end(), bench.state->blockText));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, BlockSortOrder,
+    ::testing::Values(SortCase{"OneByte", bytesOf("q")}, SortCase{"TwoBytes", bytesOf("ba")},
+                      SortCase{"Short", bytesOf("mississippi")},
+                      SortCase{"Fallback9999Binary", randomText(9999, 2, 1)},
+                      SortCase{"Main10000Binary", randomText(10000, 2, 2)},
+                      SortCase{"MainAllByteValues", randomText(40000, 200, 3)},
+                      SortCase{"NearRepeats", nearRepeats(30000, 4)},
+                      SortCase{"EndEqualsStart", [] {
+                                   Bytes t = randomText(20000, 3, 5);
+                                   std::copy(t.begin(), t.begin() + 60, t.end() - 60);
+                                   return t;
+                               }()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The main sort on its own, with budget to spare, must order even text that
+// forces deep quicksort ranges, Shell sorts and rank-cache decisions.
+TEST(MainSort, OrdersHardTextWhenTheBudgetSuffices) {
+    for (const Bytes& text : {randomText(50000, 2, 6), nearRepeats(50000, 7)}) {
+        int32_t n = static_cast<int32_t>(text.size());
+        Bytes area(text);
+        area.resize(text.size() + kOvershoot);
+        std::vector<uint16_t> ranks(text.size() + kOvershoot);
+        std::vector<uint32_t> rows(text.size()), buckets(kBucketCount);
+        MessagePump pump;
+        int32_t budget = INT_MAX / 2;
+        mainSort(rows.data(), area.data(), ranks.data(), buckets.data(), n, budget, pump);
+        EXPECT_GE(budget, 0);
+        EXPECT_TRUE(isRotationOrder(text, rows));
+    }
+}
+
+TEST(FallbackSort, OrdersAndRebuildsTheText) {
+    for (const Bytes& text : {randomText(3000, 2, 8), nearRepeats(12000, 9), Bytes(5000, 'z')}) {
+        size_t n = text.size();
+        std::vector<uint32_t> classes((n + 3) / 4 + n);
+        std::memcpy(classes.data(), text.data(), n);
+        std::vector<uint32_t> rows(n), bits(n / 32 + 3);
+        fallbackSort(rows.data(), classes.data(), bits.data(), static_cast<int32_t>(n));
+        EXPECT_TRUE(isRotationOrder(text, rows));
+        EXPECT_EQ(std::memcmp(classes.data(), text.data(), n), 0);
+    }
+}
+
+std::vector<uint32_t> fallbackOrder(const Bytes& text) {
+    size_t n = text.size();
+    std::vector<uint32_t> classes(n);
+    std::memcpy(classes.data(), text.data(), n);
+    std::vector<uint32_t> rows(n), bits(n / 32 + 3);
+    fallbackSort(rows.data(), classes.data(), bits.data(), static_cast<int32_t>(n));
+    return rows;
+}
+
+// Equal rotations may stand in any order, but the order is part of the
+// stream's bytes, so which algorithm sorted a block is observable. The main
+// sort never compares the rotations of a one-value block and keeps position
+// order; the fallback sort leaves them in reverse position order.
+TEST(BlockSort, SwitchesToTheMainSortAtTenThousandBytes) {
+    SortBench bench;
+    std::vector<uint32_t> main = bench.sort(Bytes(10000, 251));
+    for (uint32_t i = 0; i < 10000; ++i) ASSERT_EQ(main[i], i);
+    EXPECT_EQ(bench.state->originPointer, 0);
+
+    std::vector<uint32_t> fallback = bench.sort(Bytes(9999, 251));
+    for (uint32_t i = 0; i < 9999; ++i) ASSERT_EQ(fallback[i], 9998 - i);
+    EXPECT_EQ(bench.state->originPointer, 9998);
+}
+
+Bytes abRepeated(size_t n) {
+    Bytes text(n);
+    for (size_t i = 0; i < n; ++i) text[i] = "ab"[i % 2];
+    return text;
+}
+
+TEST(BlockSort, PeriodicTextExhaustsTheBudgetAndFallsBack) {
+    Bytes text = abRepeated(10000);
+    Bytes area(text);
+    area.resize(text.size() + kOvershoot);
+    std::vector<uint16_t> ranks(text.size() + kOvershoot);
+    std::vector<uint32_t> rows(text.size()), buckets(kBucketCount);
+    MessagePump pump;
+    int32_t budget = 10000 * ((30 - 1) / 3);
+    mainSort(rows.data(), area.data(), ranks.data(), buckets.data(), 10000, budget, pump);
+    EXPECT_LT(budget, 0);
+
+    SortBench bench;
+    EXPECT_EQ(bench.sort(text), fallbackOrder(text));
+}
+
+TEST(BlockSort, ShortBlocksGoStraightToTheFallbackSort) {
+    Bytes text = abRepeated(9998);
+    text.push_back('c');  // 9999 bytes with many long common prefixes
+    SortBench bench;
+    EXPECT_EQ(bench.sort(text), fallbackOrder(text));
+}
+
+TEST(MainSort, ZeroBudgetGivesUpOnTheFirstLongComparison) {
+    Bytes text = nearRepeats(10000, 10);  // needs comparisons past 12 bytes
+    Bytes area(text);
+    area.resize(text.size() + kOvershoot);
+    std::vector<uint16_t> ranks(text.size() + kOvershoot);
+    std::vector<uint32_t> rows(text.size()), buckets(kBucketCount);
+    MessagePump pump;
+    int32_t budget = 0;
+    mainSort(rows.data(), area.data(), ranks.data(), buckets.data(), 10000, budget, pump);
+    EXPECT_LT(budget, 0);
+}
+
+class WorkFactor : public ::testing::TestWithParam<int32_t> {};
+
+// Every work factor (clamped to 1..100) must still give a sorted block,
+// whichever algorithm finishes the job.
+TEST_P(WorkFactor, AnyWorkFactorSorts) {
+    SortBench bench(GetParam());
+    for (const Bytes& text : {randomText(12000, 2, 11), nearRepeats(20000, 12), abRepeated(12000)}) {
+        EXPECT_TRUE(isRotationOrder(text, bench.sort(text)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, WorkFactor, ::testing::Values(0, 1, 30, 100, 250));
+
+}  // namespace
+}  // namespace zor
