@@ -1,0 +1,240 @@
+// output_stage.cpp - rebuilding a decoded block's text and handing its bytes to the caller.
+//
+// Undoing the block transform. The stored text L is the last column of the
+// sorted rotation matrix; sorting L gives the first column F, and the k-th
+// occurrence of a byte in L is the k-th occurrence of it in F. So position
+// i of L links to row cumCounts[L[i]] + (occurrences of L[i] before i) of
+// F, and following those links from the origin row reads the text.
+//
+// Fast mode keeps, per position, the byte and the link in one 32-bit word
+// (`chain`), so a step is one memory read. Small mode keeps a 20-bit link
+// (16 bits in `chainLow`, 4 in a nibble of `chainHigh`), reverses the
+// origin's cycle once so that it runs in text order, and finds each byte by
+// a binary search of the cumulative counts: 2.5 bytes per position instead
+// of 4, paid for with the search.
+//
+// The walk then undoes the run-length stage: after four equal bytes the
+// next fetched byte is a count of further copies. `bytesFetched` counts
+// fetches; the text is used up after textLength + 1 of them (the first one
+// is made when the block is set up). A block whose text ends where a count
+// is due is damaged; it is marked by pushing `bytesFetched` past that mark,
+// which the streaming layer reports as a data error.
+#include "engine/output_stage.h"
+
+#include "engine/crc32.h"
+#include "engine/randomisation_table.h"
+
+namespace zor {
+
+namespace {
+
+struct FastChain {
+    const uint32_t* chain;
+    uint32_t position;
+
+    inline uint32_t next() {
+        const uint32_t entry = chain[position];
+        position = entry >> 8;
+        return entry & 0xFF;
+    }
+};
+
+inline uint32_t smallLink(const uint16_t* low, const uint8_t* high, uint32_t i) {
+    return low[i] | (static_cast<uint32_t>((high[i >> 1] >> ((i & 1) << 2)) & 0xF) << 16);
+}
+
+inline void setSmallLink(uint16_t* low, uint8_t* high, uint32_t i, uint32_t link) {
+    low[i] = static_cast<uint16_t>(link);
+    const int shift = (i & 1) << 2;
+    high[i >> 1] = static_cast<uint8_t>((high[i >> 1] & ~(0xF << shift)) | ((link >> 16) << shift));
+}
+
+struct SmallChain {
+    const uint16_t* low;
+    const uint8_t* high;
+    const int32_t* cumCounts;
+    uint32_t position;
+
+    inline uint32_t next() {
+        const uint32_t byte = static_cast<uint32_t>(byteAtPosition(position, cumCounts));
+        position = smallLink(low, high, position);
+        return byte;
+    }
+};
+
+FastChain fastChainOf(const DecoderState& s) { return {s.chain, s.chainPosition}; }
+SmallChain smallChainOf(const DecoderState& s) { return {s.chainLow, s.chainHigh, s.cumCounts, s.chainPosition}; }
+
+template <class Chain>
+uint32_t takeFirstByte(DecoderState& s, Chain chain) {
+    const uint32_t byte = chain.next();
+    s.chainPosition = chain.position;
+    return byte;
+}
+
+// The output walk for one memory mode, on local copies of the record's
+// fields; the record and the output total are updated once, on return.
+template <class Chain, bool kRandomised>
+void emitOutput(DecoderState& s, Chain chain) {
+    CodecStream& stream = *s.stream;
+    Randomiser randomiser{s.randCounter, s.randIndex};
+    uint32_t crc = s.blockCrc;
+    uint8_t outByte = s.outByte;
+    int32_t runLeft = s.outRunLeft;
+    int32_t fetched = s.bytesFetched;
+    int32_t nextByte = s.nextByte;
+    uint8_t* out = stream.nextOut;
+    uint8_t* const outEnd = out + stream.availOut;
+    const int32_t end = s.save.textLength + 1;
+
+    auto fetch = [&]() -> int32_t {
+        uint32_t byte = chain.next();
+        if constexpr (kRandomised) byte ^= randomiser.nextMask();
+        ++fetched;
+        return static_cast<int32_t>(byte);
+    };
+
+    for (;;) {
+        while (runLeft > 0) {
+            if (out == outEnd) goto done;
+            *out++ = outByte;
+            crc = crcUpdate(crc, outByte);
+            --runLeft;
+        }
+        if (fetched >= end) break;
+
+        // Up to three more copies of the same byte can follow one by one.
+        outByte = static_cast<uint8_t>(nextByte);
+        int32_t k = 0;
+        bool runOfFour = true;
+        for (int32_t copies = 1; copies <= 3; ++copies) {
+            runLeft = copies;
+            k = fetch();
+            if (fetched == end) {
+                runOfFour = false;
+                break;
+            }
+            if (k != nextByte) {
+                nextByte = k;
+                runOfFour = false;
+                break;
+            }
+        }
+        if (!runOfFour) continue;
+
+        k = fetch();  // the count byte
+        if (fetched == end) {
+            fetched = end + 1;
+            runLeft = 0;
+            break;
+        }
+        runLeft = k + 4;
+        nextByte = fetch();
+    }
+done:
+    const uint32_t written = static_cast<uint32_t>(out - stream.nextOut);
+    stream.nextOut = out;
+    stream.availOut -= written;
+    addToTotal(stream.totalOutLo, stream.totalOutHi, written);
+    s.blockCrc = crc;
+    s.outByte = outByte;
+    s.outRunLeft = runLeft;
+    s.bytesFetched = fetched;
+    s.nextByte = nextByte;
+    s.chainPosition = chain.position;
+    s.randCounter = randomiser.counter;
+    s.randIndex = randomiser.index;
+}
+
+}  // namespace
+
+int32_t byteAtPosition(uint32_t position, const int32_t* cumCounts) {
+    int32_t lo = 0;
+    int32_t hi = 256;
+    while (hi - lo != 1) {
+        const int32_t mid = (lo + hi) >> 1;
+        if (static_cast<int64_t>(position) >= cumCounts[mid])
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+void prepareBlockOutput(DecoderState& s) {
+    const int32_t n = s.save.textLength;
+    s.outRunLeft = 0;
+    s.outByte = 0;
+    s.blockCrc = kCrcStart;
+    s.step = STEP_OUTPUT;
+
+    s.cumCounts[0] = 0;
+    for (int32_t c = 1; c <= 256; ++c) s.cumCounts[c] = s.cumCounts[c - 1] + s.byteCounts[c - 1];
+
+    if (!s.smallMode) {
+        uint32_t* chain = s.chain;
+        // Fast mode needs the counts only here, so they are used up in place.
+        int32_t* next = s.cumCounts;
+        for (int32_t i = 0; i < n; ++i) {
+            const uint32_t b = chain[i] & 0xFF;
+            chain[next[b]++] |= static_cast<uint32_t>(i) << 8;
+        }
+        s.chainPosition = chain[s.originPointer] >> 8;
+    } else {
+        uint16_t* low = s.chainLow;
+        uint8_t* high = s.chainHigh;
+        for (int32_t c = 0; c <= 256; ++c) s.cumCountsCopy[c] = s.cumCounts[c];
+        for (int32_t i = 0; i < n; ++i) {
+            const uint32_t b = low[i] & 0xFF;
+            setSmallLink(low, high, static_cast<uint32_t>(i), static_cast<uint32_t>(s.cumCountsCopy[b]++));
+        }
+        // The links form a permutation, so the origin's cycle closes.
+        const uint32_t origin = static_cast<uint32_t>(s.originPointer);
+        uint32_t i = origin;
+        uint32_t j = smallLink(low, high, i);
+        do {
+            const uint32_t x = smallLink(low, high, j);
+            setSmallLink(low, high, j, i);
+            i = j;
+            j = x;
+        } while (i != origin);
+        s.chainPosition = origin;
+    }
+
+    s.bytesFetched = 0;
+    s.randCounter = 0;
+    s.randIndex = 0;
+    uint32_t first = s.smallMode ? takeFirstByte(s, smallChainOf(s)) : takeFirstByte(s, fastChainOf(s));
+    if (s.randomised) {
+        Randomiser randomiser;
+        first ^= randomiser.nextMask();
+        s.randCounter = randomiser.counter;
+        s.randIndex = randomiser.index;
+    }
+    s.nextByte = static_cast<int32_t>(first);
+    s.bytesFetched = 1;
+}
+
+void emitOutputFast(DecoderState& s) {
+    if (s.randomised)
+        emitOutput<FastChain, true>(s, fastChainOf(s));
+    else
+        emitOutput<FastChain, false>(s, fastChainOf(s));
+}
+
+void emitOutputSmall(DecoderState& s) {
+    if (s.randomised)
+        emitOutput<SmallChain, true>(s, smallChainOf(s));
+    else
+        emitOutput<SmallChain, false>(s, smallChainOf(s));
+}
+
+int32_t finishBlockCheck(DecoderState& s) {
+    s.blockCrc = crcFinish(s.blockCrc);
+    if (s.blockCrc != s.storedBlockCrc) return DATA_ERROR;
+    s.streamCrc = foldStreamCrc(s.streamCrc, s.blockCrc);
+    s.step = BLOCK_MAGIC_1;
+    return OK;
+}
+
+}  // namespace zor
