@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ public:
     std::deque<std::optional<std::string>> passwords;
     // Raise the abort flag when the current-file label shows this text.
     std::string abortAtFile;
+    // Called whenever the current-file label changes to a non-empty text.
+    std::function<void(const std::string&)> onCurrentFile;
 
     std::vector<Report> reports;
     std::vector<std::string> questions;
@@ -79,6 +82,7 @@ public:
     void clearAbortRequest() override { abort = false; }
     void setCurrentFileLabel(const std::string& text) override {
         if (!text.empty()) currentFiles.push_back(text);
+        if (!text.empty() && onCurrentFile) onCurrentFile(text);
         if (!abortAtFile.empty() && text == abortAtFile) abort = true;
     }
     void setCurrentFileNumber(int64_t) override {}
