@@ -168,8 +168,9 @@ void TExpListView::DoResizeColumns() {
     const int columns = ColumnCount();
     if (columns == 0) return;
     int available = width() - 2 * frameWidth();
-    const int rowHeight = RowCount() > 0 ? sizeHintForRow(0) : 0;
-    if (rowHeight > 0 && RowCount() * rowHeight > viewport()->height()) {
+    // Measuring a real row would fill it; a row is as high as its icon or its text.
+    const int rowHeight = qMax(iconSize().height(), fontMetrics().height()) + 2;
+    if (RowCount() * rowHeight > viewport()->height()) {
         available -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     }
     const int each = qMax(0, available) / columns;

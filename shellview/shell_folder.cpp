@@ -1,7 +1,6 @@
 // shell_folder.cpp - items, detail columns and item order of desktop, computer and directory folders.
 #include "shellview/shell_folder.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -19,11 +18,31 @@ int ThreeWay(const T& a, const T& b) {
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-// Names compare as a person reads them ("file2" before "file10", case
-// ignored), then code unit by code unit so that no two different names are equal.
-int CompareNames(const QCollator& collator, const QString& a, const QString& b) {
-    const int natural = collator.compare(a, b);
-    if (natural != 0) return natural < 0 ? -1 : 1;
+// Names compare as a person reads them: runs of digits by their value, so
+// "file2" comes before "file10", other text without regard to case; names
+// that still tie compare code unit by code unit, so no two names are equal.
+int CompareNames(const QString& a, const QString& b) {
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype startA = i, startB = j;
+            while (i < a.size() && a[i].isDigit()) ++i;
+            while (j < b.size() && b[j].isDigit()) ++j;
+            QStringView digitsA = QStringView(a).sliced(startA, i - startA);
+            QStringView digitsB = QStringView(b).sliced(startB, j - startB);
+            while (digitsA.size() > 1 && digitsA.front() == u'0') digitsA = digitsA.sliced(1);
+            while (digitsB.size() > 1 && digitsB.front() == u'0') digitsB = digitsB.sliced(1);
+            if (digitsA.size() != digitsB.size()) return digitsA.size() < digitsB.size() ? -1 : 1;
+            const int value = digitsA.compare(digitsB);
+            if (value != 0) return value < 0 ? -1 : 1;
+            continue;
+        }
+        const int letter = QStringView(a).sliced(i, 1).compare(QStringView(b).sliced(j, 1), Qt::CaseInsensitive);
+        if (letter != 0) return letter < 0 ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size()) return i < a.size() ? 1 : -1;
     return ThreeWay(a, b);
 }
 
@@ -50,10 +69,7 @@ TListShellInfo DirectoryEntryItem(const QFileInfo& entry) {
 
 }  // namespace
 
-ShellFolder::ShellFolder(ItemIdList id, TdfsSystemImageList& images) : id_(std::move(id)), images_(images) {
-    collator_.setNumericMode(true);
-    collator_.setCaseSensitivity(Qt::CaseInsensitive);
-}
+ShellFolder::ShellFolder(ItemIdList id, TdfsSystemImageList& images) : id_(std::move(id)), images_(images) {}
 
 std::vector<TListShellInfo> ShellFolder::Enumerate(bool foldersOnly, bool showHidden) const {
     switch (id_.kind()) {
@@ -128,7 +144,7 @@ int ShellFolder::CompareIDs(int column, const TListShellInfo& a, const TListShel
     int order = 0;
     if (HasShellDetails()) {
         switch (column) {
-        case kVolumeType: order = CompareNames(collator_, a.fileSystemType, b.fileSystemType); break;
+        case kVolumeType: order = CompareNames(a.fileSystemType, b.fileSystemType); break;
         case kVolumeTotal: order = ThreeWay(a.size, b.size); break;
         case kVolumeFree: order = ThreeWay(a.freeBytes, b.freeBytes); break;
         default: break;
@@ -136,12 +152,12 @@ int ShellFolder::CompareIDs(int column, const TListShellInfo& a, const TListShel
     } else {
         switch (column) {
         case kSize: order = ThreeWay(a.size, b.size); break;
-        case kType: order = CompareNames(collator_, images_.ItemTypeName(a), images_.ItemTypeName(b)); break;
+        case kType: order = CompareNames(images_.ItemTypeName(a), images_.ItemTypeName(b)); break;
         case kModified: order = ThreeWay(a.modified, b.modified); break;
         default: break;
         }
     }
-    return order != 0 ? order : CompareNames(collator_, a.relativeId, b.relativeId);
+    return order != 0 ? order : CompareNames(a.relativeId, b.relativeId);
 }
 
 }  // namespace zor

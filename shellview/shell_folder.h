@@ -5,7 +5,6 @@
 #include "shellview/listshellinfo.h"
 #include "shellview/systemimagelist.h"
 
-#include <QCollator>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -49,7 +48,6 @@ private:
 
     ItemIdList id_;
     TdfsSystemImageList& images_;
-    QCollator collator_;
 };
 
 }  // namespace zor
