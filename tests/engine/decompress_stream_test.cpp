@@ -42,9 +42,9 @@ struct Slicing {
     size_t outSlice;
 };
 
-class WitnessStreams : public ::testing::TestWithParam<Slicing> {};
+class DecoderWitnesses : public ::testing::TestWithParam<Slicing> {};
 
-TEST_P(WitnessStreams, TheAbcStreamDecodesToAbc) {
+TEST_P(DecoderWitnesses, TheAbcStreamDecodesToAbc) {
     const Slicing p = GetParam();
     const Decoded d = decodeStream(kAbcStream, p.smallMode, p.inSlice, p.outSlice);
     EXPECT_EQ(d.status, STREAM_END);
@@ -52,7 +52,7 @@ TEST_P(WitnessStreams, TheAbcStreamDecodesToAbc) {
     EXPECT_EQ(d.consumed, kAbcStream.size());
 }
 
-TEST_P(WitnessStreams, TheEmptyStreamDeliversNothing) {
+TEST_P(DecoderWitnesses, TheEmptyStreamDeliversNothing) {
     const Slicing p = GetParam();
     const Decoded d = decodeStream(kEmptyStream, p.smallMode, p.inSlice, p.outSlice);
     EXPECT_EQ(d.status, STREAM_END);
@@ -60,7 +60,7 @@ TEST_P(WitnessStreams, TheEmptyStreamDeliversNothing) {
     EXPECT_EQ(d.consumed, kEmptyStream.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(AllSlicings, WitnessStreams,
+INSTANTIATE_TEST_SUITE_P(AllSlicings, DecoderWitnesses,
                          ::testing::Values(Slicing{false, SIZE_MAX, 4096}, Slicing{true, SIZE_MAX, 4096},
                                            Slicing{false, 1, 1}, Slicing{true, 1, 1}, Slicing{false, 3, 2}));
 
@@ -231,13 +231,13 @@ std::vector<uint8_t> randomBytes(size_t n, uint32_t seed, int alphabet = 256) {
     return v;
 }
 
-struct RoundTripCase {
+struct DecompressCase {
     std::string name;
     std::vector<uint8_t> input;
     int level;
 };
 
-std::vector<RoundTripCase> roundTripCases() {
+std::vector<DecompressCase> roundTripCases() {
     std::vector<uint8_t> allValues;
     for (int rep = 0; rep < 3; ++rep)
         for (int b = 0; b < 256; ++b) allValues.push_back(static_cast<uint8_t>(b));
@@ -258,10 +258,10 @@ std::vector<RoundTripCase> roundTripCases() {
     };
 }
 
-class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+class DecompressRoundTrip : public ::testing::TestWithParam<DecompressCase> {};
 
-TEST_P(RoundTrip, BothModesRestoreTheInput) {
-    const RoundTripCase& c = GetParam();
+TEST_P(DecompressRoundTrip, BothModesRestoreTheInput) {
+    const DecompressCase& c = GetParam();
     const std::vector<uint8_t> stream = compress(c.input, c.level);
     for (bool small : {false, true}) {
         const Decoded d = decodeStream(stream, small);
@@ -271,7 +271,7 @@ TEST_P(RoundTrip, BothModesRestoreTheInput) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Inputs, RoundTrip, ::testing::ValuesIn(roundTripCases()),
+INSTANTIATE_TEST_SUITE_P(Inputs, DecompressRoundTrip, ::testing::ValuesIn(roundTripCases()),
                          [](const auto& info) { return info.param.name; });
 
 TEST(DecompressStream, OneByteSlicesGiveTheSameOutputAsOneCall) {

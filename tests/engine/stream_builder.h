@@ -170,11 +170,12 @@ inline std::vector<uint32_t> sortRotations(const std::vector<uint8_t>& text) {
     return order;
 }
 
-// Every field of a sound block holding `input` (at most one block's worth).
-inline BlockFields blockFor(const std::vector<uint8_t>& input) {
+// Every field of a block whose transformed text is `text` (after the
+// run-length stage, and after randomisation for a randomised block) and
+// whose CRC is `crc`.
+inline BlockFields blockForText(const std::vector<uint8_t>& text, uint32_t crc) {
     BlockFields f;
-    f.crc = crcFinish(crcUpdate(kCrcStart, input.data(), input.size()));
-    const std::vector<uint8_t> text = runLengthStage(input);
+    f.crc = crc;
     const size_t n = text.size();
     for (uint8_t b : text) f.used[b] = true;
     std::vector<int> seqOf(256, 0);
@@ -212,6 +213,15 @@ inline BlockFields blockFor(const std::vector<uint8_t>& input) {
     f.selectorMtf.assign(f.selectorCount, 0);
     f.lengths.assign(f.tableCount, plainLengths(count + 2));
     return f;
+}
+
+inline uint32_t blockCrcOf(const std::vector<uint8_t>& input) {
+    return crcFinish(crcUpdate(kCrcStart, input.data(), input.size()));
+}
+
+// Every field of a sound block holding `input` (at most one block's worth).
+inline BlockFields blockFor(const std::vector<uint8_t>& input) {
+    return blockForText(runLengthStage(input), blockCrcOf(input));
 }
 
 // A whole stream of the given blocks' inputs.
