@@ -1,0 +1,106 @@
+// zor_folder_navigation.cpp - moving through the disk: folder changes, Up, the drive box and the folder depth.
+//
+// FolderDepth counts the "/" in the path of the folder shown ("/" and
+// "/home" are 1, "/home/ann" 2); a drive change sets it to 0; above the
+// volumes it is negative: -1 for the list of volumes, -2 for the desktop,
+// and Up never takes it lower.
+#include "ui/zor.h"
+
+#include "archive/totals_text.h"
+#include "platform/folders.h"
+#include "platform/volumes.h"
+#include "shellview/explistview.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QToolButton>
+
+namespace zor {
+
+namespace {
+
+constexpr int32_t kLowestFolderDepth = -2;
+constexpr char kRootFolder[] = "/";
+
+}  // namespace
+
+int32_t TZOR_Main::depthOfPath(const QString& absolutePath) {
+    return static_cast<int32_t>(QDir::cleanPath(absolutePath).count(QLatin1Char('/')));
+}
+
+void TZOR_Main::fillDriveBox() {
+    DriveBox->clear();
+    for (const Volume& volume : mountedVolumes()) {
+        const QString mountPoint = QString::fromStdString(volume.mountPoint);
+        DriveBox->addItem(mountPoint, mountPoint);
+    }
+}
+
+void TZOR_Main::showFolder(const QString& path) {
+    if (!DirList->SetFolder(path)) DirList->SetFolder(QLatin1String(kRootFolder));
+}
+
+void TZOR_Main::DirListChangeFolder() {
+    // Inside an archive the list is the window's own; the disk folder waits.
+    if (state().InArchive || state().InForeignArchive) return;
+    const QString folder = DirList->Folder();
+    StatusPanel0->setText(folder);
+    if (folder.isEmpty()) {
+        StatusPanel1->setText(QString::fromStdString(totalsText(0, 0, 0)));
+        return;
+    }
+    // Packing and deleting work on names relative to the folder shown.
+    setCurrentFolder(folder.toStdString());
+    StatusPanel1->setText(QString::fromStdString(diskFolderTotalsText(folder.toStdString())));
+}
+
+void TZOR_Main::UpButtonClick() {
+    if (state().InArchive) {
+        const int32_t level = state().ArchiveLevel--;
+        if (level > 0) {
+            std::string& folder = state().currentArchiveFolder;
+            // "docs\img\" -> "docs\", "docs\" -> "".
+            const size_t cut = folder.size() >= 2 ? folder.rfind('\\', folder.size() - 2) : std::string::npos;
+            folder = cut == std::string::npos ? std::string() : folder.substr(0, cut + 1);
+            StatusPanel0->setText(QString::fromStdString(folder));
+            ListArchiveFolder();
+        } else {
+            leaveArchive();
+        }
+        DirList->setFocus();
+        return;
+    }
+    if (state().InForeignArchive) {
+        --state().ArchiveLevel;
+        leaveArchive();
+        DirList->setFocus();
+        return;
+    }
+    PackButton->setEnabled(false);
+    if (state().FolderDepth >= kLowestFolderDepth + 1) --state().FolderDepth;
+    DirList->Up();
+}
+
+void TZOR_Main::DriveBoxClick() { driveClicked_ = true; }
+
+void TZOR_Main::DriveBoxChange() {
+    // Only a drive the person picked counts, not the program's own changes to the box.
+    if (!driveClicked_) return;
+    driveClicked_ = false;
+
+    QString drive = DriveBox->currentData().toString();
+    if (drive.isEmpty() || !QFileInfo(drive).isReadable() || !setCurrentFolder(drive.toStdString())) {
+        ReportError(kRecoverable, QStringLiteral("Cannot read from the selected drive"));
+        drive = QLatin1String(kRootFolder);
+        DriveBox->setCurrentIndex(std::max(0, DriveBox->findData(drive)));
+        setCurrentFolder(drive.toStdString());
+    }
+    DriveBox->repaint();
+    StatusPanel0->setText(drive);
+    showFolder(drive);
+    state().FolderDepth = 0;
+}
+
+}  // namespace zor

@@ -1,0 +1,79 @@
+// zor_operations.cpp - the toolbar's archive operations and File > Delete, handed to the archive layer.
+//
+// The handlers are thin: they check the context, collect the selection from
+// the list, show the dialog that asks what to do and call the operation,
+// which talks to the person through the window's QtOperationUi.
+#include "ui/zor.h"
+
+#include "archive/packing.h"
+#include "shellview/explistview.h"
+#include "ui/archivename.h"
+#include "ui/infobox.h"
+#include "ui/packto.h"
+#include "ui/password.h"
+#include "ui/unpackto.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QToolButton>
+
+namespace zor {
+
+void TZOR_Main::ReportError(int mode, const QString& text) {
+    operationUi_->reportError(text.toStdString(), mode == kFatal);
+}
+
+void TZOR_Main::collectSelectedFiles() {
+    context_->selection.clear();
+    for (int row : DirList->SelectedRows()) {
+        if (!DirList->GetShellInfo(row)) continue;
+        const QString path = DirList->ItemPath(row);
+        if (path.isEmpty() || !path.startsWith(QLatin1Char('/'))) continue;  // not on disk
+        SelectedItem item;
+        item.name = QFileInfo(path).fileName().toStdString();
+        context_->selection.push_back(std::move(item));
+    }
+}
+
+void TZOR_Main::PackButtonClick() {
+    if (!state().InArchive && !state().InForeignArchive) {
+        const std::vector<int> rows = DirList->SelectedRows();
+        if (rows.empty()) {
+            ReportError(kRecoverable, QLatin1String(kNoFilesSelectedMessage));
+        } else {
+            PackToBox->setProposedBaseName(proposeArchiveBaseName(DirList->Caption(rows.front())));
+            PackToBox->execAt(state().FolderDepth);
+        }
+    }
+    DirList->setFocus();
+}
+
+void TZOR_Main::Initialize_Compression(const QString& archivePath) {
+    collectSelectedFiles();
+    context_->packingPassword.reset();
+    if (PasswordBox->passwordSet() && !PasswordBox->passwordText().isEmpty())
+        context_->packingPassword = PasswordBox->passwordText().toStdString();
+    state().ArchivePath = archivePath.toStdString();
+    zor::Initialize_Compression(*context_);
+    // The archive path belongs to browsing; packing only borrowed it.
+    state().ArchivePath.clear();
+    context_->selection.clear();
+    context_->items.clear();
+    PackButton->setEnabled(false);
+}
+
+void TZOR_Main::InfoButtonClick() {
+    const ArchiveHeader& header = context_->header;
+    ArchiveInfoValues values;
+    values.totalSize = header.totalSize;
+    values.totalPackedSize = header.totalPackedSize;
+    values.numberOfFiles = header.numberOfFiles;
+    values.numberOfDirectories = header.numberOfDirectories;
+    values.passwordProtected = header.isPasswordProtected();
+    values.locked = header.isLocked();
+    values.ratio = header.ratio;
+    Info->fill(values);
+    Info->exec();
+}
+
+}  // namespace zor
