@@ -6,9 +6,8 @@
 // "\" between components, a folder's ending in "\".
 #include "ui/zor.h"
 
-#include "archive/archive_reader.h"
+#include "archive/archive_listing.h"
 #include "archive/foreign_archive_listing.h"
-#include "archive/totals_text.h"
 #include "shellview/explistview.h"
 #include "shellview/shell_actions.h"
 
@@ -18,14 +17,6 @@
 #include <QToolButton>
 
 namespace zor {
-
-namespace {
-
-constexpr char kFolderType[] = "<DIR>";
-constexpr char kCannotOpenFileMessage[] = "Cannot open file";
-constexpr int kReadingReportInterval = 50;
-
-}  // namespace
 
 void TZOR_Main::setArchiveColumns() {
     DirList->SetActive(false);
@@ -39,117 +30,64 @@ void TZOR_Main::setArchiveColumns() {
 }
 
 TZOR_Main::ArchiveOpening TZOR_Main::enterZorArchive(const QString& path, bool plainErrors) {
-    ArchiveReader reader;
-    if (!reader.open(path.toStdString())) {
+    const ArchiveCheck check = checkArchiveFile(path.toStdString());
+    switch (check.result) {
+    case ArchiveCheck::Result::Accepted: break;
+    case ArchiveCheck::Result::CannotOpen:
         // A start-up argument that cannot be read is passed over in silence.
-        if (!plainErrors) ReportError(kRecoverable, QLatin1String(kCannotOpenFileMessage));
+        if (!plainErrors) ReportError(kRecoverable, QString::fromStdString(check.message));
+        return ArchiveOpening::Refused;
+    case ArchiveCheck::Result::NotZorArchive:
+        if (!plainErrors) return ArchiveOpening::NotZor;
+        operationUi_->showPlainError(check.message);
+        return ArchiveOpening::Refused;
+    case ArchiveCheck::Result::Refused:
+        if (plainErrors) operationUi_->showPlainError(check.message);
+        else ReportError(kRecoverable, QString::fromStdString(check.message));
         return ArchiveOpening::Refused;
     }
-    if (const std::optional<std::string> refusal = reader.readHeader()) {
-        if (plainErrors) operationUi_->showPlainError(*refusal);
-        else if (*refusal == kNotZorArchiveMessage) return ArchiveOpening::NotZor;
-        else ReportError(kRecoverable, QString::fromStdString(*refusal));
-        return ArchiveOpening::Refused;
-    }
-    reader.close();
-    context_->header = reader.header();
-
-    state().InArchive = 1;
-    state().ArchiveLevel += 1;
-    state().ArchivePath = path.toStdString();
-    state().currentArchiveFolder.clear();
+    enterArchive(*context_, path.toStdString(), check);
     setArchiveColumns();
     showZorArchiveButtons();
     StatusPanel0->clear();
     ListArchiveFolder();
-    state().ListingFresh = 1;
     return ArchiveOpening::Entered;
 }
 
 void TZOR_Main::ListArchiveFolder() {
-    struct Row {
-        std::string caption;
-        std::string parent;
-        uint32_t size = 0;
-        uint32_t packedSize = 0;
-    };
     DirList->ClearRows();
-    ArchiveReader reader;
-    if (!reader.open(state().ArchivePath)) {
-        ReportError(kRecoverable, QLatin1String(kCannotOpenFileMessage));
-        return;
-    }
-    if (const std::optional<std::string> refusal = reader.readHeader()) {
-        ReportError(kRecoverable, QString::fromStdString(*refusal));
-        return;
-    }
-    const bool reportReading = state().ArchiveLevel == 0 && !state().ListingFresh;
-    const std::string& shown = state().currentArchiveFolder;
-    std::vector<Row> folders;
-    std::vector<Row> files;
-    ArchiveEntry entry;
-    ArchiveReader::Step step;
-    int64_t index = 0;
-    while ((step = reader.next(entry)) == ArchiveReader::Step::Entry) {
-        if (reportReading && index % kReadingReportInterval == 0)
-            StatusPanel0->setText(QStringLiteral("Reading files : %1").arg(index));
-        ++index;
-        if (entry.record.depth != state().ArchiveLevel) continue;
-        const bool isFolder = entry.record.isFolder != 0;
-        std::string name = entry.name;
-        if (isFolder && !name.empty() && name.back() == '\\') name.pop_back();
-        const size_t slash = name.rfind('\\');
-        Row row;
-        row.parent = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
-        row.caption = slash == std::string::npos ? name : name.substr(slash + 1);
-        // Top-level folders are listed whatever their stored parent says.
-        if (row.parent != shown && !(isFolder && state().ArchiveLevel == 0)) continue;
-        row.size = entry.record.size;
-        row.packedSize = entry.record.packedSize;
-        (isFolder ? folders : files).push_back(std::move(row));
-    }
-    if (reportReading) StatusPanel0->setText(QStringLiteral("Reading files : %1").arg(index));
-    if (step == ArchiveReader::Step::Corrupt) ReportError(kRecoverable, QLatin1String(kCorruptArchiveMessage));
-
-    auto byCaption = [](const Row& a, const Row& b) { return a.caption < b.caption; };
-    std::sort(folders.begin(), folders.end(), byCaption);
-    std::sort(files.begin(), files.end(), byCaption);
+    const std::optional<ArchiveListing> listing = zor::ListArchiveFolder(
+        *context_, [this](const std::string& text) { StatusPanel0->setText(QString::fromStdString(text)); });
+    if (!listing) return;
 
     TdfsSystemImageList& images = DirList->SmallImages();
     const QIcon folderIcon = images.Icon(images.GetFileInfoByName(QStringLiteral("folder"), true).iconIndex);
     DirList->setUpdatesEnabled(false);
-    uint64_t bytes = 0;
-    for (const Row& row : folders) {
+    for (const ArchiveListRow& row : listing->folders) {
         DirList->AddRow(QString::fromStdString(row.caption),
-                        {QString(), QString(), QLatin1String(kFolderType), QString::fromStdString(row.parent)},
+                        {QString(), QString(), QLatin1String(kFolderTypeText), QString::fromStdString(row.parentPath)},
                         folderIcon);
     }
-    for (const Row& row : files) {
+    for (const ArchiveListRow& row : listing->files) {
         const QString caption = QString::fromStdString(row.caption);
         const TdfsSystemImageList::FileInfo info = images.GetFileInfoByName(caption);
         DirList->AddRow(caption,
                         {QString::number(row.size), QString::number(row.packedSize), info.typeName,
-                         QString::fromStdString(row.parent)},
+                         QString::fromStdString(row.parentPath)},
                         images.Icon(info.iconIndex));
-        bytes += row.size;
     }
     DirList->setUpdatesEnabled(true);
-    StatusPanel1->setText(QString::fromStdString(totalsText(int64_t(folders.size()), int64_t(files.size()), bytes)));
+    StatusPanel1->setText(QString::fromStdString(listing->totals));
 }
 
 void TZOR_Main::openArchiveFolder(const QString& caption) {
-    state().currentArchiveFolder += caption.toStdString() + "\\";
+    enterArchiveFolder(state(), caption.toStdString());
     StatusPanel0->setText(QString::fromStdString(state().currentArchiveFolder));
-    ++state().ArchiveLevel;
     ListArchiveFolder();
 }
 
 void TZOR_Main::leaveArchive() {
-    state().InArchive = 0;
     state().InForeignArchive = 0;
-    state().ListingFresh = 0;
-    state().ArchivePath.clear();
-    state().currentArchiveFolder.clear();
     showFolderContextButtons();
     DirList->ClearRows();
     DirList->ClearColumns();
@@ -162,7 +100,6 @@ bool TZOR_Main::enterForeignArchive(const QString& path) {
     if (!recogniseForeignArchive(file)) return false;
     setArchiveColumns();
     setToolButtons(false, false, false, false, false);
-    Delete1->setEnabled(false);
     DriveBox->setEnabled(false);
     StatusPanel0->clear();
     StatusPanel1->clear();
@@ -202,7 +139,7 @@ void TZOR_Main::DirListDblClick() {
     const int row = rows.front();
     if (state().InForeignArchive) return;
     if (state().InArchive) {
-        if (DirList->SubItem(row, 3) == QLatin1String(kFolderType)) openArchiveFolder(DirList->Caption(row));
+        if (DirList->SubItem(row, 3) == QLatin1String(kFolderTypeText)) openArchiveFolder(DirList->Caption(row));
         return;
     }
     const TListShellInfo* item = DirList->GetShellInfo(row);

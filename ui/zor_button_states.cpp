@@ -44,7 +44,6 @@ void TZOR_Main::showFolderContextButtons() {
 
 void TZOR_Main::showZorArchiveButtons() {
     setToolButtons(false, true, true, true, true);
-    Delete1->setEnabled(false);
     DriveBox->setEnabled(false);
 }
 

@@ -6,6 +6,7 @@
 // and Up never takes it lower.
 #include "ui/zor.h"
 
+#include "archive/archive_listing.h"
 #include "archive/totals_text.h"
 #include "platform/folders.h"
 #include "platform/volumes.h"
@@ -58,13 +59,8 @@ void TZOR_Main::DirListChangeFolder() {
 
 void TZOR_Main::UpButtonClick() {
     if (state().InArchive) {
-        const int32_t level = state().ArchiveLevel--;
-        if (level > 0) {
-            std::string& folder = state().currentArchiveFolder;
-            // "docs\img\" -> "docs\", "docs\" -> "".
-            const size_t cut = folder.size() >= 2 ? folder.rfind('\\', folder.size() - 2) : std::string::npos;
-            folder = cut == std::string::npos ? std::string() : folder.substr(0, cut + 1);
-            StatusPanel0->setText(QString::fromStdString(folder));
+        if (archiveFolderUp(state())) {
+            StatusPanel0->setText(QString::fromStdString(state().currentArchiveFolder));
             ListArchiveFolder();
         } else {
             leaveArchive();

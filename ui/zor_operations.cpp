@@ -5,7 +5,12 @@
 // which talks to the person through the window's QtOperationUi.
 #include "ui/zor.h"
 
+#include "archive/archive_listing.h"
+#include "archive/delete_files.h"
+#include "archive/extraction.h"
+#include "archive/lock_archive.h"
 #include "archive/packing.h"
+#include "archive/testing.h"
 #include "shellview/explistview.h"
 #include "ui/archivename.h"
 #include "ui/infobox.h"
@@ -15,6 +20,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QToolButton>
 
 namespace zor {
@@ -59,6 +65,48 @@ void TZOR_Main::Initialize_Compression(const QString& archivePath) {
     state().ArchivePath.clear();
     context_->selection.clear();
     context_->items.clear();
+    PackButton->setEnabled(false);
+}
+
+void TZOR_Main::collectArchiveSelection() {
+    context_->listSelection.clear();
+    for (int row : DirList->SelectedRows()) {
+        ListSelectionItem item;
+        item.caption = DirList->Caption(row).toStdString();
+        item.isFolder = DirList->SubItem(row, 3) == QLatin1String(kFolderTypeText);
+        item.path = DirList->SubItem(row, 4).toStdString();
+        context_->listSelection.push_back(std::move(item));
+    }
+}
+
+void TZOR_Main::UnPackButtonClick() {
+    if (state().InArchive) UnPackToBox->execAt(state().FolderDepth);
+    else ReportError(kRecoverable, QLatin1String(kNotInArchiveMessage));
+    DirList->setFocus();
+}
+
+void TZOR_Main::ExtractArchive(const QString& destinationFolder) {
+    collectArchiveSelection();
+    zor::ExtractArchive(*context_, destinationFolder.toStdString());
+    context_->listSelection.clear();
+}
+
+void TZOR_Main::TestButtonClick() {
+    collectArchiveSelection();
+    zor::TestButtonClick(*context_);
+    context_->listSelection.clear();
+}
+
+void TZOR_Main::LockButtonClick() {
+    if (lockArchive(*context_) == OperationOutcome::Succeeded) Info->setLocked(true);
+}
+
+void TZOR_Main::Delete1Click() {
+    collectSelectedFiles();
+    deleteSelectedItems(*context_, [this](const std::string& text) {
+        return QMessageBox::question(this, QStringLiteral("Question"), QString::fromStdString(text),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    });
     PackButton->setEnabled(false);
 }
 
