@@ -1,77 +1,57 @@
 // folderbrowser.cpp - the folders-only list in which the pack-to and unpack-to dialogs choose a folder.
 #include "ui/folderbrowser.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QLocale>
-#include <QTreeWidget>
+#include "shellview/explistview.h"
+
 #include <QVBoxLayout>
 
 namespace zor {
 
-namespace {
-
-constexpr int kColumnWidth = 125;
-
-}  // namespace
-
 FolderBrowser* createFolderBrowser(const QString& objectName, QWidget* parent) {
-    FolderBrowser* browser = new SubfolderList(parent);
+    FolderBrowser* browser = new ShellFolderBrowser(parent);
     browser->setObjectName(objectName);
     return browser;
 }
 
-SubfolderList::SubfolderList(QWidget* parent) : FolderBrowser(parent), list_(new QTreeWidget(this)) {
-    list_->setObjectName(QStringLiteral("FolderRows"));
-    list_->setRootIsDecorated(false);
-    list_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Type"),
-                            QStringLiteral("Modified")});
-    list_->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    for (int column = 0; column < 4; ++column) list_->setColumnWidth(column, kColumnWidth);
+ShellFolderBrowser::ShellFolderBrowser(QWidget* parent) : FolderBrowser(parent), view_(new TExpListView(this)) {
+    view_->setObjectName(QStringLiteral("FolderView"));
+    view_->SetFoldersOnly(true);
+    view_->SetAutoLaunch(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(list_);
-    connect(list_, &QTreeWidget::itemActivated, this, &SubfolderList::activate);
+    layout->addWidget(view_);
+    connect(view_, &TExpListView::OnChangeFolder, this, &ShellFolderBrowser::viewChangedFolder);
+    connect(view_, &TExpListView::OnItemActivate, this, [this] {
+        activating_ = true;
+        // Activation runs to its end within this event; whatever it did not
+        // change by then, it will not change.
+        QMetaObject::invokeMethod(this, [this] { activating_ = false; }, Qt::QueuedConnection);
+    });
 }
 
-void SubfolderList::showFolder(const QString& path) {
-    const QString cleaned = path.isEmpty() ? QString() : QDir::cleanPath(QDir(path).absolutePath());
-    if (shown_ && cleaned == folder_) return;
-    shown_ = true;
-    folder_ = cleaned;
-    fill();
+void ShellFolderBrowser::showFolder(const QString& path) {
+    if (path.isEmpty())
+        view_->SetPIDL(ItemIdList::Computer());
+    else
+        view_->SetFolder(path);
+    // Activated after the folder is set, so the view reads only that one.
+    if (!view_->Active()) view_->SetActive(true);
+}
+
+QString ShellFolderBrowser::folder() const {
+    return view_->Folder();
+}
+
+void ShellFolderBrowser::up() {
+    view_->Up();
+}
+
+void ShellFolderBrowser::viewChangedFolder() {
     emit folderChanged();
-}
-
-void SubfolderList::up() {
-    if (folder_.isEmpty()) return;
-    if (folder_ == QLatin1String("/")) {
-        showFolder(QString());
-        return;
+    if (activating_) {
+        activating_ = false;
+        emit itemActivated();
     }
-    showFolder(QFileInfo(folder_).path());
-}
-
-void SubfolderList::fill() {
-    list_->clear();
-    if (folder_.isEmpty()) {
-        auto* root = new QTreeWidgetItem(list_, {QStringLiteral("/"), QString(), QStringLiteral("Folder")});
-        root->setData(0, Qt::UserRole, QStringLiteral("/"));
-        return;
-    }
-    const QFileInfoList entries =
-        QDir(folder_).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& entry : entries) {
-        auto* row = new QTreeWidgetItem(list_, {entry.fileName(), QString(), QStringLiteral("Folder"),
-                                                QLocale().toString(entry.lastModified(), QLocale::ShortFormat)});
-        row->setData(0, Qt::UserRole, entry.absoluteFilePath());
-    }
-}
-
-void SubfolderList::activate(QTreeWidgetItem* item) {
-    if (!item) return;
-    showFolder(item->data(0, Qt::UserRole).toString());
-    emit itemActivated();
 }
 
 }  // namespace zor

@@ -1,17 +1,17 @@
 // folderbrowser.h - the folders-only list in which the pack-to and unpack-to dialogs choose a folder.
 //
 // The dialogs see only this interface, so the list behind it can be the
-// shell folder view or the simple stand-in below. Above "/" lies a virtual
-// level with no path of its own (folder() is empty there).
+// shell folder view or a stand-in in tests. Above "/" lie the virtual levels
+// (the volumes, then the desktop) with no path of their own (folder() is
+// empty there).
 #pragma once
 
 #include <QString>
 #include <QWidget>
 
-class QTreeWidget;
-class QTreeWidgetItem;
-
 namespace zor {
+
+class TExpListView;
 
 class FolderBrowser : public QWidget {
     Q_OBJECT
@@ -28,8 +28,8 @@ public:
 
 signals:
     void folderChanged();
-    // A row was double-clicked or chosen with Enter; the list has already
-    // opened it.
+    // A row was double-clicked or chosen with Enter and the list opened it
+    // (reported after the folderChanged() it caused).
     void itemActivated();
 };
 
@@ -37,24 +37,25 @@ signals:
 // "Size" (right-aligned), "Type" and "Modified", folders only.
 FolderBrowser* createFolderBrowser(const QString& objectName, QWidget* parent);
 
-// Stand-in list of sub-folders read with QDir, until the shell folder view
-// takes its place.
-class SubfolderList final : public FolderBrowser {
+// The shell folder view in folders-only mode behind the interface above.
+class ShellFolderBrowser final : public FolderBrowser {
     Q_OBJECT
 public:
-    explicit SubfolderList(QWidget* parent = nullptr);
+    explicit ShellFolderBrowser(QWidget* parent = nullptr);
 
     void showFolder(const QString& path) override;
-    QString folder() const override { return folder_; }
+    QString folder() const override;
     void up() override;
 
-private:
-    void fill();
-    void activate(QTreeWidgetItem* item);
+    TExpListView* view() const { return view_; }
 
-    QTreeWidget* list_;
-    QString folder_;
-    bool shown_ = false;
+private:
+    void viewChangedFolder();
+
+    TExpListView* view_;
+    // Set while the view acts on an activated row, so that the folder change
+    // it causes is reported as an opened folder.
+    bool activating_ = false;
 };
 
 }  // namespace zor

@@ -41,4 +41,8 @@ QString TDecrypt::password() const {
     return PasswordDecrypt->text();
 }
 
+void TDecrypt::clearPassword() {
+    PasswordDecrypt->clear();
+}
+
 }  // namespace zor

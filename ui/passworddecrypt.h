@@ -18,6 +18,8 @@ public:
     explicit TDecrypt(QWidget* parent = nullptr);
 
     QString password() const;
+    // Empties the field, so the next archive's prompt starts blank.
+    void clearPassword();
 
 private:
     QLabel* Label1;

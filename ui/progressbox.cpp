@@ -119,10 +119,14 @@ QLabel* TProgressform::addLabel(const QString& name, const QString& text) {
 }
 
 void TProgressform::showForOperation() {
-    Abort->setEnabled(true);
+    enableAbort();
     setProgressBars(0, 0);
     show();
     raise();
+}
+
+void TProgressform::enableAbort() {
+    Abort->setEnabled(true);
 }
 
 void TProgressform::closeProgress() {

@@ -25,6 +25,7 @@ public:
 
     // An operation starts: show the window, enable Abort, zero both bars.
     void showForOperation();
+    void enableAbort();
     // The operation ended, was aborted or reported an error; the window is
     // kept for the next one. Harmless when the window is hidden.
     void closeProgress();
