@@ -1,0 +1,182 @@
+// terminal_ui.cpp - the terminal's questions, messages, progress line and Ctrl+C handling.
+#include "cli/terminal_ui.h"
+
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+#include "cli/password_input.h"
+
+namespace zor::cli {
+namespace {
+
+// Set by the interrupt handler, read by the operation's polls. A signal
+// handler can reach nothing but a static flag of this type.
+volatile std::sig_atomic_t interruptReceived = 0;
+
+void onInterrupt(int) { interruptReceived = 1; }
+
+// The engine may pump per byte: the clock is looked at only every so many calls.
+constexpr unsigned kPumpsBetweenClockReads = 4096;
+constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
+
+std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text;
+}
+
+// The path named by "File <path> already exists. Overwrite ?", or the whole text.
+std::string questionSubject(const std::string& label) {
+    const std::string prefix = "File ";
+    const std::string suffix = " already exists. Overwrite ?";
+    if (label.size() > prefix.size() + suffix.size() && label.compare(0, prefix.size(), prefix) == 0 &&
+        label.compare(label.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        return label.substr(prefix.size(), label.size() - prefix.size() - suffix.size());
+    }
+    return label;
+}
+
+}  // namespace
+
+std::string printableName(const std::string& text) {
+    std::string shown = text;
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) c = '?';
+    }
+    return shown;
+}
+
+TerminalUi::TerminalUi(TerminalOptions options) : options_(std::move(options)) {
+    showsProgress_ = !options_.quiet && ::isatty(STDERR_FILENO);
+    interruptReceived = 0;
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program the usual way
+    ::sigaction(SIGINT, &action, &previousInterrupt_);
+}
+
+TerminalUi::~TerminalUi() {
+    clearProgressLine();
+    ::sigaction(SIGINT, &previousInterrupt_, nullptr);
+}
+
+void TerminalUi::reportError(const std::string& text, bool fatal) {
+    clearProgressLine();
+    std::fprintf(stderr, "zor-cli: %s\n", printableName(text).c_str());
+    reported_ = true;
+    fatal_ = fatal_ || fatal;
+}
+
+void TerminalUi::setActionLabel(const std::string& text) {
+    if (options_.printFileOk && text == "File OK") {
+        clearProgressLine();
+        std::printf("%s: File OK\n", printableName(currentFile_).c_str());
+        std::fflush(stdout);
+    }
+}
+
+void TerminalUi::setProgressBars(int, int totalPercent) { totalPercent_ = totalPercent; }
+
+bool TerminalUi::abortRequested() const { return interruptReceived != 0; }
+
+void TerminalUi::clearAbortRequest() { interruptReceived = 0; }
+
+void TerminalUi::pumpMessages() {
+    if (!showsProgress_ || pumpCountdown_-- > 0) return;
+    pumpCountdown_ = kPumpsBetweenClockReads;
+    if (std::chrono::steady_clock::now() - lastDrawn_ >= kRedrawInterval) drawProgress();
+}
+
+void TerminalUi::showProgress() {
+    if (started_ == std::chrono::steady_clock::time_point{}) started_ = std::chrono::steady_clock::now();
+}
+
+void TerminalUi::setCurrentFileLabel(const std::string& text) {
+    currentFile_ = text;
+    if (showsProgress_ && !text.empty()) drawProgress();
+}
+
+void TerminalUi::drawProgress() {
+    if (!showsProgress_) return;
+    const auto now = std::chrono::steady_clock::now();
+    lastDrawn_ = now;
+    const int percent = packing_ ? static_cast<int>(packing_->TotalProgressPercent) : totalPercent_;
+    const std::string elapsed = started_ == std::chrono::steady_clock::time_point{} ? elapsedText({})
+                                                                                    : elapsedText(now - started_);
+    // "\r" and erase-line keep one line that is redrawn in place.
+    std::fprintf(stderr, "\r\033[K%3d%%  %s  %s", percent, elapsed.c_str(), printableName(currentFile_).c_str());
+    std::fflush(stderr);
+    lineDrawn_ = true;
+}
+
+void TerminalUi::clearProgressLine() {
+    if (!lineDrawn_) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    lineDrawn_ = false;
+}
+
+std::optional<std::string> TerminalUi::readAnswer(const std::string& prompt) {
+    clearProgressLine();
+    std::fprintf(stderr, "%s", prompt.c_str());
+    std::fflush(stderr);
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+        std::fputc('\n', stderr);
+        return std::nullopt;
+    }
+    for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return line;
+}
+
+QuestionAnswer TerminalUi::askQuestion(const std::string& label) {
+    switch (options_.overwrite) {
+    case OverwriteMode::All:
+        return QuestionAnswer::All;
+    case OverwriteMode::Skip:
+        clearProgressLine();
+        std::fprintf(stderr, "zor-cli: skipped %s: it exists already\n", printableName(questionSubject(label)).c_str());
+        return QuestionAnswer::No;
+    case OverwriteMode::Ask:
+        break;
+    }
+    for (;;) {
+        const auto answer = readAnswer(printableName(label) + " [y]es, [n]o, [a]ll: ");
+        if (!answer || *answer == "n" || *answer == "no") return QuestionAnswer::No;
+        if (*answer == "y" || *answer == "yes") return QuestionAnswer::Yes;
+        if (*answer == "a" || *answer == "all") return QuestionAnswer::All;
+    }
+}
+
+bool TerminalUi::confirmReadOnlyOverwrite(const std::string& text) {
+    if (options_.overwrite != OverwriteMode::Ask) return options_.overwrite == OverwriteMode::All;
+    for (;;) {
+        const auto answer = readAnswer("Warning: " + printableName(text) + " [y]es, [n]o: ");
+        if (!answer || *answer == "n" || *answer == "no") return false;
+        if (*answer == "y" || *answer == "yes") return true;
+    }
+}
+
+std::optional<std::string> TerminalUi::askDecryptPassword() {
+    if (options_.password) return options_.password;
+    if (!options_.askPassword) {
+        reportError("the archive is password protected; give --password-file FILE or --password", false);
+        return std::nullopt;
+    }
+    clearProgressLine();
+    PasswordResult result = askPasswordOnTerminal("Enter password to decrypt archive :", false);
+    if (!result.password) {
+        reportError(result.error, false);
+        return std::nullopt;
+    }
+    // Asked once for the whole run, as the dialog keeps its text.
+    options_.password = result.password;
+    return result.password;
+}
+
+}  // namespace zor::cli

@@ -1,0 +1,89 @@
+// terminal_ui.h - zor-cli's side of the archive operations: messages on standard error, questions and progress on the terminal.
+//
+// Messages go to standard error, one line each. The progress line (current
+// file, overall percent, elapsed time) is drawn on standard error only when
+// it is a terminal and -q was not given. Ctrl+C acts as the Abort button
+// while the interface lives; a second Ctrl+C ends the program at once.
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <optional>
+#include <string>
+
+#include "archive/operation_ui.h"
+
+namespace zor::cli {
+
+// What extraction does with a file that exists already.
+enum class OverwriteMode {
+    Ask,   // the Yes / No / All question (and the read-only warning) on the terminal
+    All,   // overwrite every one, read-only ones included
+    Skip,  // keep every one, naming each on standard error
+};
+
+struct TerminalOptions {
+    bool quiet = false;
+    OverwriteMode overwrite = OverwriteMode::Skip;
+    std::optional<std::string> password;  // the decrypt password, when one was given
+    bool askPassword = false;             // ask for the decrypt password on the terminal
+    bool printFileOk = false;             // print "<entry>: File OK" on standard output for each passed entry
+};
+
+class TerminalUi : public OperationUi {
+public:
+    explicit TerminalUi(TerminalOptions options);
+    ~TerminalUi() override;
+    TerminalUi(const TerminalUi&) = delete;
+    TerminalUi& operator=(const TerminalUi&) = delete;
+
+    void reportError(const std::string& text, bool fatal) override;
+    void setActionLabel(const std::string& text) override;
+    void setProgressBars(int filePercent, int totalPercent) override;
+    bool abortRequested() const override;
+    void pumpMessages() override;
+
+    QuestionAnswer askQuestion(const std::string& label) override;
+    bool confirmReadOnlyOverwrite(const std::string& text) override;
+    std::optional<std::string> askDecryptPassword() override;
+    void clearDecryptPassword() override {}
+
+    void showProgress() override;
+    void hideProgress() override { clearProgressLine(); }
+    void closeProgress() override { clearProgressLine(); }
+    void enableAbort() override {}
+    void clearAbortRequest() override;
+    void setCurrentFileLabel(const std::string& text) override;
+    void setCurrentFileNumber(int64_t) override {}
+    void setTotalFiles(int64_t) override {}
+    void setTotalDirectories(int64_t) override {}
+    void startProgressUpdates(const DriverProgress& progress) override { packing_ = &progress; }
+    void stopProgressUpdates() override { packing_ = nullptr; }
+
+    bool fatalReported() const { return fatal_; }
+    bool errorReported() const { return reported_; }
+
+private:
+    void drawProgress();
+    void clearProgressLine();
+    // One line of standard input, lower-cased; nothing at its end.
+    std::optional<std::string> readAnswer(const std::string& prompt);
+
+    TerminalOptions options_;
+    bool showsProgress_ = false;  // standard error is a terminal and -q was not given
+    bool lineDrawn_ = false;
+    std::string currentFile_;
+    int totalPercent_ = 0;
+    const DriverProgress* packing_ = nullptr;
+    std::chrono::steady_clock::time_point started_ {};
+    std::chrono::steady_clock::time_point lastDrawn_ {};
+    unsigned pumpCountdown_ = 0;
+    bool reported_ = false;
+    bool fatal_ = false;
+    struct sigaction previousInterrupt_ {};
+};
+
+// Text from an archive made safe for the terminal: control bytes are shown as "?".
+std::string printableName(const std::string& text);
+
+}  // namespace zor::cli
