@@ -45,9 +45,7 @@ public:
         if (!fatal) progressShown = false;
         reports.push_back({text, fatal});
     }
-    void setActionLabel(const std::string& text) override {
-        if (actionLabels.empty() || actionLabels.back() != text) actionLabels.push_back(text);
-    }
+    void setActionLabel(const std::string& text) override { actionLabels.push_back(text); }
     void setProgressBars(int, int) override {}
     bool abortRequested() const override { return abort; }
     void pumpMessages() override {}
