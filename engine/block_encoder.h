@@ -83,6 +83,11 @@ void buildSymbols(EncoderState& s);
 // chooseTables: table count, initial tables and four refinement passes;
 // sets tableCount, selectorCount, selectors and codeLengths.
 void chooseTables(EncoderState& s);
+// makeInitialTables: the starting point of chooseTables for `tableCount`
+// tables: consecutive alphabet slices of about equal frequency, each cheap
+// (length 0) in its own table and expensive (15) elsewhere; table T-1 gets
+// the lowest symbols.
+void makeInitialTables(EncoderState& s, int32_t alphabetSize);
 // writeSymbols: chooseTables, then writes mapping, selectors, code lengths
 // and symbol codes through the bit writer.
 void writeSymbols(EncoderState& s);

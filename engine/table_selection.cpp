@@ -30,33 +30,6 @@ int32_t tableCountFor(int32_t symbolCount) {
     return 6;
 }
 
-// Splits the alphabet into consecutive slices of about equal frequency;
-// table T-1 gets the lowest symbols.
-void makeInitialTables(EncoderState& s, int32_t alphabetSize) {
-    const int32_t tables = s.tableCount;
-    int32_t remaining = s.symbolCount;
-    int32_t start = 0;
-    for (int32_t part = tables; part >= 1; --part) {
-        int32_t target = remaining / part;
-        int32_t end = start - 1;
-        int32_t sum = 0;
-        while (sum < target && end < alphabetSize - 1) {
-            ++end;
-            sum += s.symbolFrequency[end];
-        }
-        // Alternate slices give back their last symbol, so that the
-        // rounding does not always favour the same side.
-        if (end > start && part != tables && part != 1 && ((tables - part) % 2 == 1)) {
-            sum -= s.symbolFrequency[end];
-            --end;
-        }
-        uint8_t* lengths = s.codeLengths[part - 1];
-        for (int32_t v = 0; v < alphabetSize; ++v) lengths[v] = (v >= start && v <= end) ? kCheap : kExpensive;
-        remaining -= sum;
-        start = end + 1;
-    }
-}
-
 // Chooses the cheapest table for the symbols g..end-1 (lowest number on ties).
 int32_t cheapestTable(const EncoderState& s, int32_t g, int32_t end) {
     uint32_t cost[kMaxTables] = {};
@@ -94,6 +67,31 @@ int32_t cheapestTable(const EncoderState& s, int32_t g, int32_t end) {
 }
 
 }  // namespace
+
+void makeInitialTables(EncoderState& s, int32_t alphabetSize) {
+    const int32_t tables = s.tableCount;
+    int32_t remaining = s.symbolCount;
+    int32_t start = 0;
+    for (int32_t part = tables; part >= 1; --part) {
+        int32_t target = remaining / part;
+        int32_t end = start - 1;
+        int32_t sum = 0;
+        while (sum < target && end < alphabetSize - 1) {
+            ++end;
+            sum += s.symbolFrequency[end];
+        }
+        // Alternate slices give back their last symbol, so that the
+        // rounding does not always favour the same side.
+        if (end > start && part != tables && part != 1 && ((tables - part) % 2 == 1)) {
+            sum -= s.symbolFrequency[end];
+            --end;
+        }
+        uint8_t* lengths = s.codeLengths[part - 1];
+        for (int32_t v = 0; v < alphabetSize; ++v) lengths[v] = (v >= start && v <= end) ? kCheap : kExpensive;
+        remaining -= sum;
+        start = end + 1;
+    }
+}
 
 void chooseTables(EncoderState& s) {
     const int32_t alphabetSize = s.usedCount + 2;

@@ -284,5 +284,24 @@ TEST(TableChoice, EqualCostsGoToTheLowerTable) {
     for (int t = 0; t < 2; ++t) EXPECT_EQ(Bytes(s.codeLengths[t], s.codeLengths[t] + 5), (Bytes{3, 3, 2, 2, 2}));
 }
 
+// Six symbols of 100 each into four tables: the second slice from the top
+// (an odd step from the first) gives back its last symbol, the others keep theirs.
+TEST(TableChoice, InitialTablesSplitTheAlphabetByFrequency) {
+    EncoderBench bench;
+    EncoderState& s = *bench.state;
+    s.usedCount = 4;
+    s.symbolCount = 600;
+    s.tableCount = 4;
+    std::fill(s.symbolFrequency, s.symbolFrequency + 6, 100);
+    makeInitialTables(s, 6);
+    const Bytes cheapIn[4] = {{5}, {3, 4}, {2}, {0, 1}};
+    for (int t = 0; t < 4; ++t) {
+        for (uint8_t v = 0; v < 6; ++v) {
+            bool cheap = std::find(cheapIn[t].begin(), cheapIn[t].end(), v) != cheapIn[t].end();
+            EXPECT_EQ(s.codeLengths[t][v], cheap ? 0 : 15) << "table " << t << " symbol " << int(v);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zor
