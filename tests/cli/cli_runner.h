@@ -1,0 +1,87 @@
+// cli_runner.h - runs the built zor-cli in a scratch folder with given standard input, capturing its output and status.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "tests/platform/temp_folder.h"
+
+namespace zor::test {
+
+struct CliResult {
+    int status = -1;  // the exit status; -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// A started zor-cli: its process, and where its output goes.
+class CliProcess {
+public:
+    CliProcess(const std::string& folder, const std::vector<std::string>& args, const std::string& input = "")
+        : folder_(folder) {
+        writeFile(capture_ / "stdin", input);
+        const std::string in = capture_ / "stdin", out = capture_ / "stdout", err = capture_ / "stderr";
+        pid_ = ::fork();
+        if (pid_ != 0) return;
+        if (::chdir(folder_.c_str()) != 0) ::_exit(126);
+        redirect(in, O_RDONLY, STDIN_FILENO);
+        redirect(out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO);
+        redirect(err, O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(ZOR_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+
+    void interrupt() const { ::kill(pid_, SIGINT); }
+
+    // True while the process has not ended.
+    bool running() {
+        if (finished_) return false;
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
+        record(status);
+        return false;
+    }
+
+    CliResult wait() {
+        if (!finished_) {
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+            record(status);
+        }
+        result_.out = readFile(capture_ / "stdout");
+        result_.err = readFile(capture_ / "stderr");
+        return result_;
+    }
+
+private:
+    static void redirect(const std::string& path, int flags, int target) {
+        const int fd = ::open(path.c_str(), flags, 0600);
+        if (fd < 0 || ::dup2(fd, target) < 0) ::_exit(126);
+        ::close(fd);
+    }
+
+    void record(int status) {
+        finished_ = true;
+        result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string folder_;
+    TempFolder capture_;  // standard input, output and error, outside the folder the command works in
+    pid_t pid_ = -1;
+    bool finished_ = false;
+    CliResult result_;
+};
+
+// Runs zor-cli to its end in `folder`.
+inline CliResult runCli(const std::string& folder, const std::vector<std::string>& args, const std::string& input = "") {
+    return CliProcess(folder, args, input).wait();
+}
+
+}  // namespace zor::test
