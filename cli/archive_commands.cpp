@@ -40,11 +40,6 @@ struct ArchiveOptions {
     bool quiet = false;
 };
 
-int exitStatusFor(OperationOutcome outcome, const TerminalUi& ui) {
-    if (outcome == OperationOutcome::Fatal || ui.fatalReported()) return kFatal;
-    return outcome == OperationOutcome::Succeeded ? kSuccess : kFailed;
-}
-
 TerminalOptions plainTerminal(const ArchiveOptions& options) {
     TerminalOptions terminal;
     terminal.quiet = options.quiet;
@@ -52,6 +47,12 @@ TerminalOptions plainTerminal(const ArchiveOptions& options) {
 }
 
 void complain(const std::string& text) { std::fprintf(stderr, "zor-cli: %s\n", printableName(text).c_str()); }
+
+int exitStatusFor(OperationOutcome outcome, const TerminalUi& ui) {
+    if (outcome == OperationOutcome::Fatal || ui.fatalReported()) return kFatal;
+    if (outcome == OperationOutcome::Aborted) complain("aborted");
+    return outcome == OperationOutcome::Succeeded ? kSuccess : kFailed;
+}
 
 // The password the options name, asked twice on the terminal when `confirm`.
 // Nothing without a password option; `failed` on an unreadable or unusable one.
