@@ -5,6 +5,7 @@
 #include "cli/archive_commands.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <memory>

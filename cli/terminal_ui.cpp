@@ -1,6 +1,7 @@
 // terminal_ui.cpp - the terminal's questions, messages, progress line and Ctrl+C handling.
 #include "cli/terminal_ui.h"
 
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <unistd.h>
@@ -14,7 +15,11 @@ namespace {
 // handler can reach nothing but a static flag of this type.
 volatile std::sig_atomic_t interruptReceived = 0;
 
-void onInterrupt(int) { interruptReceived = 1; }
+void onInterrupt(int) {
+    interruptReceived = 1;
+    static const char notice[] = "\nzor-cli: stopping at the next safe point (Ctrl+C again ends at once)\n";
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, notice, sizeof notice - 1);  // async-signal-safe
+}
 
 // The engine may pump per byte: the clock is looked at only every so many calls.
 constexpr unsigned kPumpsBetweenClockReads = 4096;
