@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "engine/internal_error.h"
+#include "engine/three_way_partition.h"
 
 namespace zor {
 
@@ -63,7 +64,8 @@ void fallbackQuickSort(uint32_t* ptr, const uint32_t* classes, int32_t loStart, 
     push(loStart, hiStart);
 
     while (sp > 0) {
-        checkInternal(sp < kStackSize - 1, 1004);
+        // Smaller part first: the stack holds about log2(n) entries at most.
+        checkInternal(sp < kStackSize, 1004);
         --sp;
         int32_t lo = stackLo[sp], hi = stackHi[sp];
         if (hi - lo < kQuickSortSmall) {
@@ -75,45 +77,10 @@ void fallbackQuickSort(uint32_t* ptr, const uint32_t* classes, int32_t loStart, 
         uint32_t pivotRow = r % 3 == 0 ? lo : r % 3 == 1 ? (lo + hi) >> 1 : hi;
         int32_t pivot = static_cast<int32_t>(classes[ptr[pivotRow]]);
 
-        int32_t ltLo = lo, unLo = lo, gtHi = hi, unHi = hi;
-        while (true) {
-            while (unLo <= unHi) {
-                int32_t diff = static_cast<int32_t>(classes[ptr[unLo]]) - pivot;
-                if (diff == 0) {
-                    std::swap(ptr[unLo], ptr[ltLo]);
-                    ++ltLo;
-                    ++unLo;
-                    continue;
-                }
-                if (diff > 0) break;
-                ++unLo;
-            }
-            while (unLo <= unHi) {
-                int32_t diff = static_cast<int32_t>(classes[ptr[unHi]]) - pivot;
-                if (diff == 0) {
-                    std::swap(ptr[unHi], ptr[gtHi]);
-                    --gtHi;
-                    --unHi;
-                    continue;
-                }
-                if (diff < 0) break;
-                --unHi;
-            }
-            if (unLo > unHi) break;
-            std::swap(ptr[unLo], ptr[unHi]);
-            ++unLo;
-            --unHi;
-        }
-
-        if (gtHi < ltLo) continue;  // all equal: nothing to order at this prefix length
-
-        int32_t n = std::min(ltLo - lo, unLo - ltLo);
-        std::swap_ranges(ptr + lo, ptr + lo + n, ptr + unLo - n);
-        int32_t m = std::min(hi - gtHi, gtHi - unHi);
-        std::swap_ranges(ptr + unLo, ptr + unLo + m, ptr + hi - m + 1);
-
-        n = lo + unLo - ltLo - 1;
-        m = hi - (gtHi - unHi) + 1;
+        ThreeWaySplit split =
+            partitionThreeWay(ptr, lo, hi, pivot, [&](uint32_t p) { return static_cast<int32_t>(classes[p]); });
+        if (split.allEqual) continue;  // nothing to order at this prefix length
+        int32_t n = split.lessLast, m = split.greaterFirst;
         if (n - lo > hi - m) {
             push(lo, n);
             push(m, hi);

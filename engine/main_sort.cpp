@@ -23,6 +23,7 @@
 
 #include "engine/block_sort.h"
 #include "engine/internal_error.h"
+#include "engine/three_way_partition.h"
 
 namespace zor {
 
@@ -131,9 +132,9 @@ void quickSort3Way(const SortContext& c, int32_t loStart, int32_t hiStart, int32
     push(loStart, hiStart, dStart);
 
     while (sp > 0) {
-        // Each range pushes at most three smaller ones, smallest popped
-        // first, so the stack never grows near its size.
-        checkInternal(sp < kStackSize - 2, 1001);
+        // The smallest part is always taken next, so each pending pair of
+        // siblings at least halves the range: some 40 entries at most.
+        checkInternal(sp < kStackSize, 1001);
         --sp;
         int32_t lo = stackLo[sp], hi = stackHi[sp], d = stackD[sp];
 
@@ -144,49 +145,13 @@ void quickSort3Way(const SortContext& c, int32_t loStart, int32_t hiStart, int32
         }
 
         int32_t pivot = medianOf3(text[ptr[lo] + d], text[ptr[hi] + d], text[ptr[(lo + hi) >> 1] + d]);
-        int32_t ltLo = lo, unLo = lo, gtHi = hi, unHi = hi;
-        while (true) {
-            while (unLo <= unHi) {
-                int32_t diff = static_cast<int32_t>(text[ptr[unLo] + d]) - pivot;
-                if (diff == 0) {
-                    std::swap(ptr[unLo], ptr[ltLo]);
-                    ++ltLo;
-                    ++unLo;
-                    continue;
-                }
-                if (diff > 0) break;
-                ++unLo;
-            }
-            while (unLo <= unHi) {
-                int32_t diff = static_cast<int32_t>(text[ptr[unHi] + d]) - pivot;
-                if (diff == 0) {
-                    std::swap(ptr[unHi], ptr[gtHi]);
-                    --gtHi;
-                    --unHi;
-                    continue;
-                }
-                if (diff < 0) break;
-                --unHi;
-            }
-            if (unLo > unHi) break;
-            std::swap(ptr[unLo], ptr[unHi]);
-            ++unLo;
-            --unHi;
-        }
-
-        if (gtHi < ltLo) {  // every byte equalled the pivot
+        ThreeWaySplit split = partitionThreeWay(ptr, lo, hi, pivot,
+                                                [&](uint32_t p) { return static_cast<int32_t>(text[p + d]); });
+        if (split.allEqual) {
             push(lo, hi, d + 1);
             continue;
         }
-
-        // The equal rows were gathered at both ends; move them to the middle.
-        int32_t n = std::min(ltLo - lo, unLo - ltLo);
-        std::swap_ranges(ptr + lo, ptr + lo + n, ptr + unLo - n);
-        int32_t m = std::min(hi - gtHi, gtHi - unHi);
-        std::swap_ranges(ptr + unLo, ptr + unLo + m, ptr + hi - m + 1);
-
-        n = lo + unLo - ltLo - 1;
-        m = hi - (gtHi - unHi) + 1;
+        int32_t n = split.lessLast, m = split.greaterFirst;
         int32_t partLo[3] = {lo, m, n + 1};
         int32_t partHi[3] = {n, hi, m - 1};
         int32_t partD[3] = {d, d, d + 1};

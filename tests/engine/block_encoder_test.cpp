@@ -9,23 +9,16 @@
 #include <vector>
 
 #include "engine/huffman_code_lengths.h"
+#include "tests/engine/encoder_bench.h"
 
 namespace zor {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// An encoder record at level 1, fed the way the streaming layer feeds it.
-struct EncoderBench {
-    CodecStream stream{};
-    std::unique_ptr<EncoderState> state = std::make_unique<EncoderState>();
-    std::vector<uint32_t> workA = std::vector<uint32_t>(100000);
-    std::vector<uint32_t> workB = std::vector<uint32_t>(100000 + kOvershoot);
-    std::vector<uint32_t> buckets = std::vector<uint32_t>(kBucketCount);
-
+// A record fed the way the streaming layer feeds it.
+struct EncoderBench : testing::EncoderBench {
     EncoderBench() {
-        attachWorkAreas(*state, workA.data(), workB.data(), buckets.data(), 1);
-        state->stream = &stream;
         startRun(*state);
         startBlock(*state);
     }

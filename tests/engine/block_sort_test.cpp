@@ -12,26 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/engine/encoder_bench.h"
+
 namespace zor {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// An encoder record at level 1 (blocks up to 100000 bytes), enough for sorting.
-struct SortBench {
-    CodecStream stream{};
-    std::unique_ptr<EncoderState> state = std::make_unique<EncoderState>();
-    std::vector<uint32_t> workA = std::vector<uint32_t>(100000);
-    std::vector<uint32_t> workB = std::vector<uint32_t>(100000 + kOvershoot);
-    std::vector<uint32_t> buckets = std::vector<uint32_t>(kBucketCount);
-
-    explicit SortBench(int32_t workFactor = 30) {
-        attachWorkAreas(*state, workA.data(), workB.data(), buckets.data(), 1);
-        state->stream = &stream;
-        state->workFactor = workFactor;
-    }
-
-    // Sorts `text` as a block; returns the rows' positions.
+// Sorts `text` as a block of the bench's record; returns the rows' positions.
+struct SortBench : testing::EncoderBench {
+    using EncoderBench::EncoderBench;
     std::vector<uint32_t> sort(const Bytes& text) {
         std::memcpy(state->blockText, text.data(), text.size());
         state->blockLength = static_cast<int32_t>(text.size());
