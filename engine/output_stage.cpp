@@ -6,12 +6,16 @@
 // i of L links to row cumCounts[L[i]] + (occurrences of L[i] before i) of
 // F, and following those links from the origin row reads the text.
 //
-// Fast mode keeps, per position, the byte and the link in one 32-bit word
-// (`chain`), so a step is one memory read. Small mode keeps a 20-bit link
-// (16 bits in `chainLow`, 4 in a nibble of `chainHigh`), reverses the
-// origin's cycle once so that it runs in text order, and finds each byte by
-// a binary search of the cumulative counts: 2.5 bytes per position instead
-// of 4, paid for with the search.
+// Following the links is a chain of dependent memory reads over a few
+// megabytes, so its speed is that of memory latency. Fast mode therefore
+// reads the whole text out at block set-up with several walks at once
+// (see readOutText), writing text byte j into the low 8 bits of entry j
+// (the link bits stay), and the output stage then reads the text in order.
+// The byte of row r is the first column's F[r], found from the cumulative
+// counts. Small mode keeps a 20-bit link (16 bits in `chainLow`, 4 in a
+// nibble of `chainHigh`), reverses the origin's cycle once so that it runs
+// in text order, and finds each byte by a binary search of the counts: 2.5
+// bytes per position instead of 4, paid for with a search per byte.
 //
 // The walk then undoes the run-length stage: after four equal bytes the
 // next fetched byte is a count of further copies. `bytesFetched` counts
@@ -28,16 +32,113 @@ namespace zor {
 
 namespace {
 
-struct FastChain {
+// Fast mode after set-up: text byte j sits in the low 8 bits of chain[j].
+// The fetch after the last byte (never used) wraps to the first.
+struct FastText {
     const uint32_t* chain;
     uint32_t position;
+    uint32_t length;
 
     inline uint32_t next() {
-        const uint32_t entry = chain[position];
-        position = entry >> 8;
-        return entry & 0xFF;
+        const uint32_t byte = chain[position] & 0xFF;
+        position = position + 1 == length ? 0 : position + 1;
+        return byte;
     }
 };
+
+constexpr uint32_t kLinkMask = 0xFFFFF;        // links are below 900000 < 2^20 (bits 8 to 27)
+constexpr uint32_t kStartRow = 0x80000000u;    // marks the rows where the walks start
+constexpr int32_t kWalks = 32;
+constexpr int32_t kFewestForWalks = 1 << 14;   // smaller blocks are read by one walk
+
+inline uint32_t linkOf(uint32_t entry) { return (entry >> 8) & kLinkMask; }
+
+inline void putTextByte(uint32_t* chain, uint32_t j, uint32_t byte) { chain[j] = (chain[j] & ~0xFFu) | byte; }
+
+// One walk from the origin: text byte j is F[q_j], q_0 = the origin row,
+// q_(j+1) = link(q_j). On a damaged block whose links form several cycles
+// this repeats the origin's cycle, as any walk from the origin does.
+void readOutTextByOneWalk(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t origin) {
+    uint32_t row = origin;
+    for (uint32_t j = 0; j < n; ++j) {
+        putTextByte(chain, j, static_cast<uint32_t>(byteAtPosition(row, cumCounts)));
+        row = linkOf(chain[row]);
+    }
+}
+
+// Reads the text out with kWalks walks at once, so that their memory reads
+// overlap. Walk 0 starts at the origin, the others at rows spread over the
+// block; start rows are marked. First pass: each walk runs to the next
+// marked row, which tells its length and its successor; chaining the
+// successors from walk 0 gives each walk's text offset. Second pass: the
+// walks run again and write their bytes at their offsets. When the walks
+// do not tile one cycle of all n rows (a damaged block), one walk does it.
+void readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t origin) {
+    if (n < kFewestForWalks) {
+        readOutTextByOneWalk(chain, cumCounts, n, origin);
+        return;
+    }
+    uint32_t start[kWalks];
+    uint32_t row[kWalks];
+    uint32_t length[kWalks];
+    int32_t successor[kWalks];
+    for (int32_t w = 0; w < kWalks; ++w) {
+        start[w] = static_cast<uint32_t>((origin + static_cast<uint64_t>(w) * n / kWalks) % n);
+        chain[start[w]] |= kStartRow;
+        row[w] = start[w];
+        length[w] = 0;
+        successor[w] = -1;
+    }
+    auto walkStartingAt = [&](uint32_t r) {
+        int32_t w = 0;
+        while (start[w] != r) ++w;
+        return w;
+    };
+
+    // Each walk ends at the latest back at its own start row, so the first
+    // pass takes at most n steps in all.
+    for (int32_t active = kWalks; active > 0;) {
+        for (int32_t w = 0; w < kWalks; ++w) {
+            if (successor[w] >= 0) continue;
+            const uint32_t entry = chain[row[w]];
+            if (length[w] > 0 && (entry & kStartRow)) {
+                successor[w] = walkStartingAt(row[w]);
+                --active;
+                continue;
+            }
+            row[w] = linkOf(entry);
+            ++length[w];
+        }
+    }
+
+    uint32_t offset[kWalks];
+    uint32_t total = 0;
+    int32_t visited = 0;
+    for (int32_t w = 0; visited == 0 || w != 0; w = successor[w], ++visited) {
+        offset[w] = total;
+        total += length[w];
+    }
+    if (visited != kWalks || total != n) {
+        readOutTextByOneWalk(chain, cumCounts, n, origin);
+        return;
+    }
+
+    uint32_t at[kWalks];
+    for (int32_t w = 0; w < kWalks; ++w) {
+        row[w] = start[w];
+        at[w] = offset[w];
+    }
+    for (int32_t active = kWalks; active > 0;) {
+        for (int32_t w = 0; w < kWalks; ++w) {
+            if (length[w] == 0) continue;
+            const uint32_t r = row[w];
+            const uint32_t entry = chain[r];
+            putTextByte(chain, at[w]++, static_cast<uint32_t>(byteAtPosition(r, cumCounts)));
+            row[w] = linkOf(entry);
+            if (--length[w] == 0) --active;
+        }
+    }
+}
 
 inline uint32_t smallLink(const uint16_t* low, const uint8_t* high, uint32_t i) {
     return low[i] | (static_cast<uint32_t>((high[i >> 1] >> ((i & 1) << 2)) & 0xF) << 16);
@@ -62,7 +163,9 @@ struct SmallChain {
     }
 };
 
-FastChain fastChainOf(const DecoderState& s) { return {s.chain, s.chainPosition}; }
+FastText fastTextOf(const DecoderState& s) {
+    return {s.chain, s.chainPosition, static_cast<uint32_t>(s.save.textLength)};
+}
 SmallChain smallChainOf(const DecoderState& s) { return {s.chainLow, s.chainHigh, s.cumCounts, s.chainPosition}; }
 
 template <class Chain>
@@ -149,15 +252,10 @@ done:
 }  // namespace
 
 int32_t byteAtPosition(uint32_t position, const int32_t* cumCounts) {
+    // Binary search by halving steps: the largest c with cumCounts[c] <= position.
     int32_t lo = 0;
-    int32_t hi = 256;
-    while (hi - lo != 1) {
-        const int32_t mid = (lo + hi) >> 1;
-        if (static_cast<int64_t>(position) >= cumCounts[mid])
-            lo = mid;
-        else
-            hi = mid;
-    }
+    for (int32_t step = 128; step > 0; step >>= 1)
+        if (static_cast<int64_t>(position) >= cumCounts[lo + step]) lo += step;
     return lo;
 }
 
@@ -171,22 +269,23 @@ void prepareBlockOutput(DecoderState& s) {
     s.cumCounts[0] = 0;
     for (int32_t c = 1; c <= 256; ++c) s.cumCounts[c] = s.cumCounts[c - 1] + s.byteCounts[c - 1];
 
+    // Links are numbered from the copy; the counts stay for finding bytes.
+    int32_t* next = s.cumCountsCopy;
+    for (int32_t c = 0; c <= 256; ++c) next[c] = s.cumCounts[c];
     if (!s.smallMode) {
         uint32_t* chain = s.chain;
-        // Fast mode needs the counts only here, so they are used up in place.
-        int32_t* next = s.cumCounts;
         for (int32_t i = 0; i < n; ++i) {
             const uint32_t b = chain[i] & 0xFF;
             chain[next[b]++] |= static_cast<uint32_t>(i) << 8;
         }
-        s.chainPosition = chain[s.originPointer] >> 8;
+        readOutText(chain, s.cumCounts, static_cast<uint32_t>(n), static_cast<uint32_t>(s.originPointer));
+        s.chainPosition = 0;
     } else {
         uint16_t* low = s.chainLow;
         uint8_t* high = s.chainHigh;
-        for (int32_t c = 0; c <= 256; ++c) s.cumCountsCopy[c] = s.cumCounts[c];
         for (int32_t i = 0; i < n; ++i) {
             const uint32_t b = low[i] & 0xFF;
-            setSmallLink(low, high, static_cast<uint32_t>(i), static_cast<uint32_t>(s.cumCountsCopy[b]++));
+            setSmallLink(low, high, static_cast<uint32_t>(i), static_cast<uint32_t>(next[b]++));
         }
         // The links form a permutation, so the origin's cycle closes.
         const uint32_t origin = static_cast<uint32_t>(s.originPointer);
@@ -204,7 +303,7 @@ void prepareBlockOutput(DecoderState& s) {
     s.bytesFetched = 0;
     s.randCounter = 0;
     s.randIndex = 0;
-    uint32_t first = s.smallMode ? takeFirstByte(s, smallChainOf(s)) : takeFirstByte(s, fastChainOf(s));
+    uint32_t first = s.smallMode ? takeFirstByte(s, smallChainOf(s)) : takeFirstByte(s, fastTextOf(s));
     if (s.randomised) {
         Randomiser randomiser;
         first ^= randomiser.nextMask();
@@ -217,9 +316,9 @@ void prepareBlockOutput(DecoderState& s) {
 
 void emitOutputFast(DecoderState& s) {
     if (s.randomised)
-        emitOutput<FastChain, true>(s, fastChainOf(s));
+        emitOutput<FastText, true>(s, fastTextOf(s));
     else
-        emitOutput<FastChain, false>(s, fastChainOf(s));
+        emitOutput<FastText, false>(s, fastTextOf(s));
 }
 
 void emitOutputSmall(DecoderState& s) {
