@@ -31,6 +31,8 @@ std::vector<ShellListModel::Column> StandardColumns() {
 }  // namespace
 
 TExpListView::TExpListView(QWidget* parent) : QTreeView(parent) {
+    // Owners rename it after its role ("DirList", "BrowsePackTo").
+    setObjectName(QStringLiteral("ExpListView"));
     setModel(&model_);
     setRootIsDecorated(false);
     setItemsExpandable(false);
