@@ -24,9 +24,9 @@ int main(int argc, char* argv[]) {
 
     zor::SingleInstance instance;
     if (instance.notifyRunningCopy()) return 0;
-    // Without the socket the program still runs, only unfindable by a later copy.
-    const bool listening = instance.listen();
-    if (!listening && instance.notifyRunningCopy()) return 0;
+    // A copy that started at the same moment may have taken the name in
+    // between; without the socket the program still runs, only unfindable.
+    if (!instance.listen() && instance.notifyRunningCopy()) return 0;
 
     curl_global_init(CURL_GLOBAL_DEFAULT);
     try {

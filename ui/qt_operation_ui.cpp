@@ -9,8 +9,11 @@
 #include "ui/zordialog.h"
 
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolBar>
 
 #include <cstdlib>
 
@@ -132,7 +135,17 @@ void QtOperationUi::resumeFolderMonitoring() {
 }
 
 void QtOperationUi::setMainWindowEnabled(bool enabled) {
-    if (windows_.owner) windows_.owner->setEnabled(enabled);
+    auto* mainWindow = qobject_cast<QMainWindow*>(windows_.owner);
+    if (!mainWindow) {
+        if (windows_.owner) windows_.owner->setEnabled(enabled);
+        return;
+    }
+    // Only the window's own controls: disabling the window itself would
+    // disable every window it owns too, the progress window's Abort and the
+    // error boxes' OK among them.
+    mainWindow->menuBar()->setEnabled(enabled);
+    if (mainWindow->centralWidget()) mainWindow->centralWidget()->setEnabled(enabled);
+    for (QToolBar* bar : mainWindow->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) bar->setEnabled(enabled);
 }
 
 }  // namespace zor

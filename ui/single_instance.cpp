@@ -40,16 +40,17 @@ bool SingleInstance::notifyRunningCopy(int timeoutMs) {
 
 bool SingleInstance::listen() {
     if (server_) return true;
+    // Listening with access options replaces an existing socket file, so
+    // a running copy is asked first; a file nobody answers on is the
+    // leftover of a copy that ended badly.
+    if (notifyRunningCopy(500)) return false;
+    QLocalServer::removeServer(serverName_);
     auto* server = new QLocalServer(this);
     // Only this user's copies may ask us to come to the front.
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server->listen(serverName_)) {
-        // A name nobody answers on is the leftover of a copy that ended badly.
-        if (server->serverError() != QAbstractSocket::AddressInUseError || notifyRunningCopy(500) ||
-            !QLocalServer::removeServer(serverName_) || !server->listen(serverName_)) {
-            delete server;
-            return false;
-        }
+        delete server;
+        return false;
     }
     server_ = server;
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);

@@ -26,8 +26,9 @@ public:
     // True when a running copy answered and was asked to come to the front.
     bool notifyRunningCopy(int timeoutMs = 2000);
 
-    // Becomes the copy that others find; false when the name cannot be
-    // taken (another copy holds it).
+    // Becomes the copy that others find; false when another copy answers on
+    // the name (it has then been asked to come to the front) or the socket
+    // cannot be made.
     bool listen();
 
     QString serverName() const { return serverName_; }

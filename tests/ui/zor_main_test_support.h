@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -76,7 +77,7 @@ public:
 private:
     void poll() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) return;
+        if (!modal || !modal->isVisible() || modal == pending_) return;
         SeenModal seen {modal->objectName(), modal->windowTitle(), {}, QMessageBox::NoIcon};
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             seen.text = box->text();
@@ -88,12 +89,22 @@ private:
             else if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->done(2);
             return;
         }
-        Answer answer = std::move(answers_.front());
+        // The answer may start a whole operation (OK of the pack-to dialog);
+        // it runs as a posted call so that this timer stays free to answer
+        // the boxes that operation opens.
+        pending_ = modal;
+        QMetaObject::invokeMethod(
+            &timer_,
+            [this, modal = QPointer<QWidget>(modal), answer = std::move(answers_.front())] {
+                pending_ = nullptr;
+                if (modal) answer(modal);
+            },
+            Qt::QueuedConnection);
         answers_.pop_front();
-        answer(modal);
     }
 
     QTimer timer_;
+    QPointer<QWidget> pending_;
     std::deque<Answer> answers_;
     std::vector<SeenModal> seen_;
 };
