@@ -91,8 +91,11 @@ std::vector<TListShellInfo> ShellFolder::DesktopItems() const {
 std::vector<TListShellInfo> ShellFolder::VolumeItems() const {
     std::vector<TListShellInfo> items;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        // Containers bind single files over the root; only directories are volumes one can open.
-        if (!volume.isValid() || !volume.isReady() || !QFileInfo(volume.rootPath()).isDir()) continue;
+        if (!volume.isValid() || !volume.isReady()) continue;
+        // Local volumes are the root and the file systems on block devices, not
+        // memory file systems or the single files containers bind over the root.
+        const bool root = volume.isRoot();
+        if (!root && (!volume.device().startsWith("/dev/") || !QFileInfo(volume.rootPath()).isDir())) continue;
         TListShellInfo item;
         item.absoluteId = ItemIdList::FromPath(volume.rootPath());
         item.relativeId = volume.rootPath();
