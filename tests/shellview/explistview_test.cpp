@@ -230,10 +230,16 @@ TEST_F(ExpListViewTest, ActivatingAFolderFollowsIt) {
     EXPECT_TRUE(view.launches.empty());
 }
 
-TEST_F(ExpListViewTest, LinkToAFolderIsFollowedToItsTarget) {
+TEST_F(ExpListViewTest, LinkToAFolderIsOpenedAsAFolderOrFollowedToItsTarget) {
     scratch.Folder("target");
+    scratch.File("target/inside.txt");
     scratch.Link("shortcut", scratch.at("target"));
     Show(scratch.path());
+    view.ActivateItem(RowOf("shortcut"));
+    EXPECT_EQ(view.Folder(), scratch.at("shortcut"));
+    EXPECT_EQ(Captions(), QStringList{"inside.txt"});
+
+    view.Up();
     view.SetFollowFolders(false);
     view.ActivateItem(RowOf("shortcut"));
     EXPECT_EQ(view.Folder(), scratch.at("target"));
