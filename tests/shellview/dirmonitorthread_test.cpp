@@ -4,6 +4,7 @@
 
 #include "tests/shellview/shell_test_support.h"
 
+#include <QDir>
 #include <QPointer>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -77,6 +78,17 @@ TEST_F(WatchedViewTest, ShowsFilesCreatedAndDeletedByOthers) {
     EXPECT_TRUE(WaitUntil([&] { return Lists("fresh.txt"); }, kNotificationWaitMs));
     QFile::remove(scratch.at("old.txt"));
     EXPECT_TRUE(WaitUntil([&] { return !Lists("old.txt"); }, kNotificationWaitMs));
+}
+
+TEST_F(WatchedViewTest, EmptiesTheListWhenTheFolderItselfVanishes) {
+    scratch.File("sub/inside.txt");
+    view.SetFolder(scratch.at("sub"));
+    ASSERT_TRUE(Lists("inside.txt"));
+    ASSERT_TRUE(WaitUntil([&] { return view.Watcher() && view.Watcher()->isRunning(); }, kNotificationWaitMs));
+    QTest::qWait(200);
+    QDir(scratch.at("sub")).removeRecursively();
+    EXPECT_TRUE(WaitUntil([&] { return view.RowCount() == 0; }, kNotificationWaitMs));
+    EXPECT_EQ(view.Folder(), scratch.at("sub"));
 }
 
 TEST_F(WatchedViewTest, IgnoresChangesInsideSubFolders) {
