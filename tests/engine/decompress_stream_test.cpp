@@ -31,7 +31,7 @@ std::vector<uint8_t> compress(const std::vector<uint8_t>& input, int level = 9) 
     while ((status = compressStep(&handle, FINISH)) == FINISH_OK) {
     }
     EXPECT_EQ(status, STREAM_END);
-    out.resize(out.size() - handle.availOut);
+    out.erase(out.end() - handle.availOut, out.end());
     compressEnd(&handle);
     return out;
 }
@@ -82,14 +82,19 @@ TEST(DecompressStream, EveryPrefixOfAStreamWaitsForMoreInput) {
     }
 }
 
+// Opens a decoder on `handle` over all of `input`, with `room` as output room.
+void openOver(CodecStream& handle, const std::vector<uint8_t>& input, std::vector<uint8_t>& room) {
+    ASSERT_EQ(decompressInit(&handle, 0, 0), OK);
+    handle.nextIn = input.data();
+    handle.availIn = static_cast<uint32_t>(input.size());
+    handle.nextOut = room.data();
+    handle.availOut = static_cast<uint32_t>(room.size());
+}
+
 TEST(DecompressStream, StepAfterTheEndIsASequenceError) {
     CodecStream handle{};
-    ASSERT_EQ(decompressInit(&handle, 0, 0), OK);
     std::vector<uint8_t> room(16);
-    handle.nextIn = kAbcStream.data();
-    handle.availIn = static_cast<uint32_t>(kAbcStream.size());
-    handle.nextOut = room.data();
-    handle.availOut = 16;
+    openOver(handle, kAbcStream, room);
     ASSERT_EQ(decompressStep(&handle), STREAM_END);
     EXPECT_EQ(decompressStep(&handle), SEQUENCE_ERROR);
     EXPECT_EQ(handle.totalInLo, kAbcStream.size());
@@ -102,12 +107,8 @@ TEST(DecompressStream, AFailedStreamStaysFailed) {
     std::vector<uint8_t> bad = kAbcStream;
     bad[4] = 0x31;
     CodecStream handle{};
-    ASSERT_EQ(decompressInit(&handle, 0, 0), OK);
     std::vector<uint8_t> room(16);
-    handle.nextIn = bad.data();
-    handle.availIn = static_cast<uint32_t>(bad.size());
-    handle.nextOut = room.data();
-    handle.availOut = 16;
+    openOver(handle, bad, room);
     EXPECT_EQ(decompressStep(&handle), DATA_ERROR);
     const uint32_t left = handle.availIn;
     EXPECT_EQ(decompressStep(&handle), DATA_ERROR);
