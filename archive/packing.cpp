@@ -98,6 +98,10 @@ public:
         }
         if (context_.walk.fatalReported) return fail(OperationOutcome::Fatal);
         if (!context_.walk.refusal.empty()) return failWith(context_.walk.refusal);
+        if (context_.walk.files > std::numeric_limits<int32_t>::max() ||
+            context_.walk.folders > std::numeric_limits<int32_t>::max()) {
+            return failWith("The selection holds more files or folders than a ZOR archive can count.");
+        }
 
         ui_.startProgressUpdates(context_.progress);
         progressStarted_ = true;

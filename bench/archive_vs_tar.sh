@@ -1,0 +1,69 @@
+#!/bin/sh
+# archive_vs_tar.sh - times zor-cli pack/unpack against zor-cli compress/decompress on one 20 MB file, and against tar | bzip2 -9 on a tree of 10,000 small files.
+#
+# The first table shows what the archive layer adds around the codec (the
+# target is at most 1.03 x); the second shows per-file overhead against
+# tar piped into bzip2 -9 (target at most 1.3 x, bzip2 in one thread). The
+# peers are run only as black boxes. Each figure is the best of REPEAT runs.
+# Usage: bench/archive_vs_tar.sh [ZOR_CLI] [REPEAT]
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+cli="${1:-$here/../build/release/cli/zor-cli}"
+repeat="${2:-3}"
+work="${BENCH_DIR:-/tmp/zor-bench}"
+"$here/make_corpus.sh" "$work/corpus" >/dev/null
+file="$work/corpus/text"
+
+# 100 folders of 100 files of 200-4000 bytes (about 21 MB), cut from the text corpus.
+tree="$work/tree"
+if [ ! -d "$tree" ]; then
+    awk -v out="$tree" -v corpus="$file" 'BEGIN {
+        RS = "^$"; getline text < corpus; n = length(text); seed = 12345; at = 1
+        for (d = 0; d < 100; d++) {
+            folder = sprintf("%s/folder%03d", out, d); system("mkdir -p " folder)
+            for (f = 0; f < 100; f++) {
+                seed = (seed * 1103515245 + 12345) % 2147483648
+                size = 200 + seed % 3801
+                if (at + size > n) at = 1
+                printf "%s", substr(text, at, size) > (folder sprintf("/file%03d.txt", f))
+                close(folder sprintf("/file%03d.txt", f)); at += size
+            }
+        }
+    }'
+fi
+
+best() {
+    b=""
+    i=0
+    while [ "$i" -lt "$repeat" ]; do
+        rm -rf "$work/out"
+        /usr/bin/time -f "%e" -o "$work/time.txt" sh -c "$1"
+        t=$(cat "$work/time.txt")
+        if [ -z "$b" ] || awk -v a="$t" -v c="$b" 'BEGIN{exit !(a<c)}'; then b="$t"; fi
+        i=$((i + 1))
+    done
+    echo "$b"
+}
+
+cd "$work"
+cp "$file" "$work/big.txt"
+pack=$(best "\"$cli\" -q pack \"$work/big.zor\" big.txt")
+compress=$(best "\"$cli\" compress big.txt \"$work/big.zs\"")
+unpack=$(best "\"$cli\" -q unpack \"$work/big.zor\" -d \"$work/out\" --overwrite all")
+decompress=$(best "\"$cli\" decompress \"$work/big.zs\" \"$work/big.out\"")
+cmp -s big.txt "$work/out/big.txt" || echo "MISMATCH after unpack"
+
+cd "$tree"
+tpack=$(best "\"$cli\" -q pack \"$work/tree.zor\" \$(ls)")
+tbz=$(best "tar cf - \$(ls) | bzip2 -9 > \"$work/tree.tar.bz2\"")
+tunpack=$(best "\"$cli\" -q unpack \"$work/tree.zor\" -d \"$work/out\" --overwrite all")
+tbunz=$(best "mkdir -p \"$work/out\" && bzip2 -dc \"$work/tree.tar.bz2\" | tar xf - -C \"$work/out\"")
+diff -r "$tree" "$work/out" >/dev/null || echo "MISMATCH after unpacking the tree"
+
+printf '%-34s %9s %9s %7s\n' case zor_s peer_s ratio
+row() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN { printf "%-34s %9.2f %9.2f %7.3f\n", n, a, b, a / b }'; }
+row "pack 20 MB / compress" "$pack" "$compress"
+row "unpack 20 MB / decompress" "$unpack" "$decompress"
+row "pack tree / tar | bzip2 -9" "$tpack" "$tbz"
+row "unpack tree / bzip2 -d | tar x" "$tunpack" "$tbunz"
+echo "sizes: big.zor $(stat -c %s "$work/big.zor"), big.zs $(stat -c %s "$work/big.zs"), tree.zor $(stat -c %s "$work/tree.zor"), tree.tar.bz2 $(stat -c %s "$work/tree.tar.bz2")"
