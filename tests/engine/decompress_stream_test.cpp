@@ -254,6 +254,10 @@ std::vector<DecompressCase> roundTripCases() {
         {"RandomText", randomBytes(70000, 1, 26), 9},
         {"RandomBinary", randomBytes(50000, 2), 9},
         {"RepetitiveAcrossBlocks", std::vector<uint8_t>(250000, 'z'), 1},
+        // A level-1 block is encoded once it holds 99981 bytes.
+        {"OneUnderTheBlockLimitLevel1", randomBytes(99980, 3, 200), 1},
+        {"AtTheBlockLimitLevel1", randomBytes(99981, 3, 200), 1},
+        {"OneOverTheBlockLimitLevel1", randomBytes(99982, 3, 200), 1},
         {"JustOverOneBlockLevel1", randomBytes(100000, 3, 4), 1},
         {"TwoFullBlocksLevel2", randomBytes(400000, 4, 200), 2},
     };
