@@ -193,7 +193,8 @@ void TExpListView::FillRow(int row) {
 void TExpListView::DoFillShellInfoIcon(int row) {
     ShellListModel::Row& entry = model_.row(row);
     if (!iconsAttached_) return;
-    entry.icon = smallImages_.Icon(smallImages_.ItemInfo(*entry.info).iconIndex);
+    entry.imageIndex = smallImages_.ItemInfo(*entry.info).iconIndex;
+    entry.icon = smallImages_.Icon(entry.imageIndex);
 }
 
 void TExpListView::DoFillShellInfoDetails(int row) {
@@ -215,7 +216,7 @@ void TExpListView::DoFillShellExtraInfo(int row) {
     ShellListModel::Row& entry = model_.row(row);
     const TListShellInfo& item = *entry.info;
     if (!iconsAttached_ || (!item.link && !item.ghosted && !item.shared)) return;
-    entry.icon = smallImages_.DecoratedIcon(smallImages_.ItemInfo(item).iconIndex, item.link, item.ghosted);
+    entry.icon = smallImages_.DecoratedIcon(entry.imageIndex, item.link, item.ghosted);
 }
 
 // --- sorting -----------------------------------------------------------------

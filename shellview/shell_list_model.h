@@ -20,6 +20,7 @@ public:
         QString caption;
         QStringList subItems;  // texts of columns 1, 2, ...
         QIcon icon;
+        int imageIndex = -1;  // a shell row's index in the view's image list
         std::unique_ptr<TListShellInfo> info;  // none for rows the owner adds itself
     };
     struct Column {
