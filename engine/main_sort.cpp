@@ -19,6 +19,7 @@
 // 8-byte stretch compared costs one unit of `budget`; when it goes below
 // zero the sort stops and the caller falls back to the doubling sort.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -47,6 +48,8 @@ struct SortContext {
     int32_t& budget;
 };
 
+static_assert(std::endian::native == std::endian::little, "the word-wide comparisons assume little-endian loads");
+
 inline uint64_t load64(const void* p) {
     uint64_t v;
     std::memcpy(&v, p, sizeof v);
@@ -65,8 +68,8 @@ inline uint32_t bigEndian32(const uint8_t* p) {
 // first 12 bytes are compared directly; after that each 8-byte stretch
 // compares bytes and, at each position, the cached ranks, so that two
 // positions in finished big buckets are decided at once. A stretch costs
-// one unit of budget. Word-wide loads only skip stretches that are equal
-// throughout; the position-by-position order of tests is kept.
+// one unit of budget. Word-wide loads find the first position where the
+// byte or the rank differs; at one position the byte decides first.
 inline bool compareRotations(uint32_t i1, uint32_t i2, const SortContext& c) {
     const uint8_t* text = c.text;
     const uint16_t* rank = c.rankCache;
@@ -79,15 +82,17 @@ inline bool compareRotations(uint32_t i1, uint32_t i2, const SortContext& c) {
 
     int32_t k = static_cast<int32_t>(c.n) + 8;
     do {
-        uint64_t differs = (load64(text + i1) ^ load64(text + i2)) | (load64(rank + i1) ^ load64(rank + i2)) |
-                           (load64(rank + i1 + 4) ^ load64(rank + i2 + 4));
-        if (differs) {
-            for (int step = 0; step < 8; ++step) {
-                uint8_t b1 = text[i1 + step], b2 = text[i2 + step];
-                if (b1 != b2) return b1 > b2;
-                uint16_t r1 = rank[i1 + step], r2 = rank[i2 + step];
-                if (r1 != r2) return r1 > r2;
-            }
+        // Little-endian loads: byte s of the stretch is bits 8s.., rank s
+        // bits 16s.. of the first (s < 4) or second word.
+        uint64_t bytes = load64(text + i1) ^ load64(text + i2);
+        uint64_t ranksLow = load64(rank + i1) ^ load64(rank + i2);
+        uint64_t ranksHigh = load64(rank + i1 + 4) ^ load64(rank + i2 + 4);
+        if (bytes | ranksLow | ranksHigh) {
+            int byteAt = bytes ? std::countr_zero(bytes) >> 3 : 8;
+            int rankAt = ranksLow ? std::countr_zero(ranksLow) >> 4 : ranksHigh ? 4 + (std::countr_zero(ranksHigh) >> 4) : 8;
+            // At one position the bytes are compared before the ranks.
+            if (byteAt <= rankAt) return text[i1 + byteAt] > text[i2 + byteAt];
+            return rank[i1 + rankAt] > rank[i2 + rankAt];
         }
         i1 += 8;
         i2 += 8;
