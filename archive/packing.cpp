@@ -20,6 +20,7 @@
 
 #include "archive/clean_up.h"
 #include "archive/entry_names.h"
+#include "archive/report_counter.h"
 #include "archive/tree_walk.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
@@ -197,8 +198,14 @@ private:
             ui_.setProgressBars(0, static_cast<int>(context_.progress.TotalProgressPercent));
             ui_.setCurrentFileLabel(item.path);
             ui_.setCurrentFileNumber(static_cast<int64_t>(index));
-            DriverContext driver{ui_, context_.progress, context_.settings};
+            ReportCounter driverUi(ui_, true);
+            DriverContext driver{driverUi, context_.progress, context_.settings};
             const CompressResult result = compressFile(files_.input, files_.archive, driver);
+            if (driverUi.fatalReports > 0) {
+                fail(OperationOutcome::Fatal);  // the partial archive goes before the process may end
+                driverUi.releaseFatal();
+                return OperationOutcome::Fatal;
+            }
             if (ui_.abortRequested()) return abort();
             if (result.failed) return fail(OperationOutcome::Failed);
             record_.packedSize = result.LastPackedSize;

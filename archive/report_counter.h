@@ -2,8 +2,11 @@
 //
 // The decompress driver gives up silently on data that do not begin a
 // stream; the operation uses the count to tell such a failure from one the
-// driver has already explained.
+// driver has already explained. Packing also holds back a fatal report
+// (which ends the process) until it has removed its partial archive.
 #pragma once
+
+#include <string>
 
 #include "archive/operation_ui.h"
 
@@ -11,12 +14,22 @@ namespace zor {
 
 class ReportCounter : public DriverUi {
 public:
-    explicit ReportCounter(OperationUi& ui) : ui_(ui) {}
+    explicit ReportCounter(OperationUi& ui, bool holdFatal = false) : ui_(ui), holdFatal_(holdFatal) {}
 
     void reportError(const std::string& text, bool fatal) override {
         ++reports;
         if (fatal) ++fatalReports;
+        if (fatal && holdFatal_) {
+            heldFatal_ = text;
+            return;
+        }
         ui_.reportError(text, fatal);
+    }
+
+    // Shows the fatal report held back, if any.
+    void releaseFatal() {
+        if (!heldFatal_.empty()) ui_.reportError(heldFatal_, true);
+        heldFatal_.clear();
     }
     void setActionLabel(const std::string& text) override { ui_.setActionLabel(text); }
     void setProgressBars(int filePercent, int totalPercent) override { ui_.setProgressBars(filePercent, totalPercent); }
@@ -28,6 +41,8 @@ public:
 
 private:
     OperationUi& ui_;
+    bool holdFatal_;
+    std::string heldFatal_;
 };
 
 }  // namespace zor

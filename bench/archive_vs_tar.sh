@@ -9,6 +9,7 @@
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 cli="${1:-$here/../build/release/cli/zor-cli}"
+cli="$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")"
 repeat="${2:-3}"
 work="${BENCH_DIR:-/tmp/zor-bench}"
 "$here/make_corpus.sh" "$work/corpus" >/dev/null
@@ -32,11 +33,12 @@ if [ ! -d "$tree" ]; then
     }'
 fi
 
+# best CMD: the best time of REPEAT runs of CMD, each into a fresh, empty output folder.
 best() {
     b=""
     i=0
     while [ "$i" -lt "$repeat" ]; do
-        rm -rf "$work/out"
+        rm -rf "$work/out" && mkdir -p "$work/out"
         /usr/bin/time -f "%e" -o "$work/time.txt" sh -c "$1"
         t=$(cat "$work/time.txt")
         if [ -z "$b" ] || awk -v a="$t" -v c="$b" 'BEGIN{exit !(a<c)}'; then b="$t"; fi
@@ -47,18 +49,18 @@ best() {
 
 cd "$work"
 cp "$file" "$work/big.txt"
-pack=$(best "\"$cli\" -q pack \"$work/big.zor\" big.txt")
+pack=$(best "\"$cli\" pack -q \"$work/big.zor\" big.txt")
 compress=$(best "\"$cli\" compress big.txt \"$work/big.zs\"")
-unpack=$(best "\"$cli\" -q unpack \"$work/big.zor\" -d \"$work/out\" --overwrite all")
-decompress=$(best "\"$cli\" decompress \"$work/big.zs\" \"$work/big.out\"")
+unpack=$(best "\"$cli\" unpack -q \"$work/big.zor\" -d \"$work/out\" --overwrite all")
 cmp -s big.txt "$work/out/big.txt" || echo "MISMATCH after unpack"
+decompress=$(best "\"$cli\" decompress \"$work/big.zs\" \"$work/big.out\"")
 
 cd "$tree"
-tpack=$(best "\"$cli\" -q pack \"$work/tree.zor\" \$(ls)")
+tpack=$(best "\"$cli\" pack -q \"$work/tree.zor\" \$(ls)")
 tbz=$(best "tar cf - \$(ls) | bzip2 -9 > \"$work/tree.tar.bz2\"")
-tunpack=$(best "\"$cli\" -q unpack \"$work/tree.zor\" -d \"$work/out\" --overwrite all")
-tbunz=$(best "mkdir -p \"$work/out\" && bzip2 -dc \"$work/tree.tar.bz2\" | tar xf - -C \"$work/out\"")
+tunpack=$(best "\"$cli\" unpack -q \"$work/tree.zor\" -d \"$work/out\" --overwrite all")
 diff -r "$tree" "$work/out" >/dev/null || echo "MISMATCH after unpacking the tree"
+tbunz=$(best "bzip2 -dc \"$work/tree.tar.bz2\" | tar xf - -C \"$work/out\"")
 
 printf '%-34s %9s %9s %7s\n' case zor_s peer_s ratio
 row() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN { printf "%-34s %9.2f %9.2f %7.3f\n", n, a, b, a / b }'; }
