@@ -7,13 +7,33 @@
 
 namespace zor {
 
+namespace {
+
+// The dialogs' lists keep columns of one fixed width instead of sharing out
+// the list's width, which is not known yet when the dialog first reads a
+// folder.
+class DialogFolderView final : public TExpListView {
+public:
+    using TExpListView::TExpListView;
+
+protected:
+    void DoResizeColumns() override {
+        for (int column = 0; column < ColumnCount(); ++column) setColumnWidth(column, kColumnWidth);
+    }
+
+private:
+    static constexpr int kColumnWidth = 125;
+};
+
+}  // namespace
+
 FolderBrowser* createFolderBrowser(const QString& objectName, QWidget* parent) {
     FolderBrowser* browser = new ShellFolderBrowser(parent);
     browser->setObjectName(objectName);
     return browser;
 }
 
-ShellFolderBrowser::ShellFolderBrowser(QWidget* parent) : FolderBrowser(parent), view_(new TExpListView(this)) {
+ShellFolderBrowser::ShellFolderBrowser(QWidget* parent) : FolderBrowser(parent), view_(new DialogFolderView(this)) {
     view_->setObjectName(QStringLiteral("FolderView"));
     view_->SetFoldersOnly(true);
     view_->SetAutoLaunch(false);

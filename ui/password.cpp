@@ -2,7 +2,6 @@
 #include "ui/password.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,12 +40,16 @@ TPasswordBox::TPasswordBox(QWidget* parent)
     connect(PasswordRepeat, &QLineEdit::textChanged, this, &TPasswordBox::PasswordRepeatChange);
     connect(ShowPassword, &QCheckBox::clicked, this, &TPasswordBox::ShowPasswordClick);
 
-    auto* fields = new QGridLayout;
-    fields->addWidget(Label1, 0, 0);
-    fields->addWidget(Password, 0, 1);
-    fields->addWidget(Label2, 1, 0);
-    fields->addWidget(PasswordRepeat, 1, 1);
-    fields->addWidget(ShowPassword, 2, 1);
+    // Captions above their fields: the first caption is as wide as the dialog.
+    auto* fields = new QVBoxLayout;
+    fields->setSpacing(3);
+    fields->addWidget(Label1);
+    fields->addWidget(Password);
+    fields->addSpacing(4);
+    fields->addWidget(Label2);
+    fields->addWidget(PasswordRepeat);
+    fields->addSpacing(4);
+    fields->addWidget(ShowPassword);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(OK);
