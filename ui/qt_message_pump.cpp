@@ -17,6 +17,7 @@ void QtMessagePump::pumpNow() { run(Clock::now()); }
 
 void QtMessagePump::resetGapMeasure() {
     longestGap_ = {};
+    timeInEvents_ = {};
     runs_ = 0;
     lastRun_ = Clock::now();
 }
@@ -27,6 +28,7 @@ void QtMessagePump::run(Clock::time_point now) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     // Counted from the end: time spent serving events is not the operation's gap.
     lastRun_ = Clock::now();
+    timeInEvents_ += lastRun_ - now;
 }
 
 }  // namespace zor

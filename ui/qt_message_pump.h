@@ -29,7 +29,9 @@ public:
     // The longest gap between the end of one event processing and the start
     // of the next, since the last resetGapMeasure().
     Clock::duration longestGap() const { return longestGap_; }
+    // The runs of event processing since then, and the time they took.
     int runs() const { return runs_; }
+    Clock::duration timeInEvents() const { return timeInEvents_; }
     void resetGapMeasure();
 
 private:
@@ -38,6 +40,7 @@ private:
     Clock::duration interval_;
     Clock::time_point lastRun_;
     Clock::duration longestGap_ {};
+    Clock::duration timeInEvents_ {};
     int runs_ = 0;
 };
 
