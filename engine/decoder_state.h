@@ -115,6 +115,10 @@ struct DecoderState {
     int32_t originPointer = 0;
 
     uint32_t chainPosition = 0;
+    // Fast mode: the block's text was read out into the low bytes of
+    // `chain` (chainPosition is then a text position), rather than the
+    // links being followed as the output goes.
+    bool textReadOut = false;
     int32_t nextByte = 0;
     int32_t byteCounts[256] = {};
     int32_t bytesFetched = 0;

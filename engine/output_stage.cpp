@@ -8,9 +8,10 @@
 //
 // Following the links is a chain of dependent memory reads over a few
 // megabytes, so its speed is that of memory latency. Fast mode therefore
-// reads the whole text out at block set-up with several walks at once
+// reads a large block's whole text out at set-up with many walks at once
 // (see readOutText), writing text byte j into the low 8 bits of entry j
-// (the link bits stay), and the output stage then reads the text in order.
+// (the link bits stay), and the output stage then reads the text in order;
+// other blocks are walked link by link as the output goes.
 // The byte of row r is the first column's F[r], found from the cumulative
 // counts. Small mode keeps a 20-bit link (16 bits in `chainLow`, 4 in a
 // nibble of `chainHigh`), reverses the origin's cycle once so that it runs
@@ -46,6 +47,19 @@ struct FastText {
     }
 };
 
+// Fast mode when the text was not read out: follow the links as the
+// output goes (byte in the low 8 bits of each entry, link above).
+struct FastChain {
+    const uint32_t* chain;
+    uint32_t position;
+
+    inline uint32_t next() {
+        const uint32_t entry = chain[position];
+        position = entry >> 8;
+        return entry & 0xFF;
+    }
+};
+
 constexpr uint32_t kLinkMask = 0xFFFFF;        // links are below 900000 < 2^20 (bits 8 to 27)
 constexpr uint32_t kStartRow = 0x80000000u;    // marks the rows where the walks start
 constexpr int32_t kWalks = 32;
@@ -53,31 +67,42 @@ constexpr int32_t kFewestForWalks = 1 << 14;   // smaller blocks are read by one
 
 inline uint32_t linkOf(uint32_t entry) { return (entry >> 8) & kLinkMask; }
 
-inline void putTextByte(uint32_t* chain, uint32_t j, uint32_t byte) { chain[j] = (chain[j] & ~0xFFu) | byte; }
-
-// One walk from the origin: text byte j is F[q_j], q_0 = the origin row,
-// q_(j+1) = link(q_j). On a damaged block whose links form several cycles
-// this repeats the origin's cycle, as any walk from the origin does.
-void readOutTextByOneWalk(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t origin) {
+// Whether a walk from the origin mostly stays close to where it recently
+// was, as it does through long repeats; such a walk is served by the caches
+// and is cheaper to follow link by link than to read out by many walks.
+bool walkStaysNear(const uint32_t* chain, uint32_t n, uint32_t origin) {
+    constexpr int32_t kSteps = 4096;
+    constexpr int32_t kRecent = 8;
+    constexpr uint32_t kNear = 64;
+    uint32_t recent[kRecent] = {};
     uint32_t row = origin;
-    for (uint32_t j = 0; j < n; ++j) {
-        putTextByte(chain, j, static_cast<uint32_t>(byteAtPosition(row, cumCounts)));
-        row = linkOf(chain[row]);
+    int32_t near = 0;
+    for (int32_t i = 0; i < kSteps && i < static_cast<int32_t>(n); ++i) {
+        const uint32_t next = linkOf(chain[row]);
+        bool close = false;
+        for (uint32_t r : recent) close |= next - r + kNear <= 2 * kNear;
+        near += close ? 1 : 0;
+        recent[i % kRecent] = row = next;
     }
+    return near > kSteps / 2;
 }
+
+inline void putTextByte(uint32_t* chain, uint32_t j, uint32_t byte) { chain[j] = (chain[j] & ~0xFFu) | byte; }
 
 // Reads the text out with kWalks walks at once, so that their memory reads
 // overlap. Walk 0 starts at the origin, the others at rows spread over the
 // block; start rows are marked. First pass: each walk runs to the next
 // marked row, which tells its length and its successor; chaining the
-// successors from walk 0 gives each walk's text offset. Second pass: the
-// walks run again and write their bytes at their offsets. When the walks
-// do not tile one cycle of all n rows (a damaged block), one walk does it.
-void readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t origin) {
-    if (n < kFewestForWalks) {
-        readOutTextByOneWalk(chain, cumCounts, n, origin);
-        return;
-    }
+// successors from walk 0 gives each walk's text offset (text byte j is
+// F[q_j], where q_0 is the origin row and q_(j+1) = link(q_j)). Second
+// pass: the walks run again and write their bytes at their offsets.
+// Returns false, leaving the links as they were, for a small block, a block
+// whose walk stays near (see walkStaysNear) and when the walks do not tile
+// one cycle of all n rows: a periodic text (whose origin cycle is short and
+// cheap to follow) or a damaged block; the output stage then follows the
+// links itself.
+bool readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t origin) {
+    if (n < kFewestForWalks || walkStaysNear(chain, n, origin)) return false;
     uint32_t start[kWalks];
     uint32_t row[kWalks];
     uint32_t length[kWalks];
@@ -119,8 +144,8 @@ void readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t
         total += length[w];
     }
     if (visited != kWalks || total != n) {
-        readOutTextByOneWalk(chain, cumCounts, n, origin);
-        return;
+        for (int32_t w = 0; w < kWalks; ++w) chain[start[w]] &= ~kStartRow;
+        return false;
     }
 
     uint32_t at[kWalks];
@@ -138,6 +163,7 @@ void readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t
             if (--length[w] == 0) --active;
         }
     }
+    return true;
 }
 
 inline uint32_t smallLink(const uint16_t* low, const uint8_t* high, uint32_t i) {
@@ -163,6 +189,7 @@ struct SmallChain {
     }
 };
 
+FastChain fastChainOf(const DecoderState& s) { return {s.chain, s.chainPosition}; }
 FastText fastTextOf(const DecoderState& s) {
     return {s.chain, s.chainPosition, static_cast<uint32_t>(s.save.textLength)};
 }
@@ -278,8 +305,9 @@ void prepareBlockOutput(DecoderState& s) {
             const uint32_t b = chain[i] & 0xFF;
             chain[next[b]++] |= static_cast<uint32_t>(i) << 8;
         }
-        readOutText(chain, s.cumCounts, static_cast<uint32_t>(n), static_cast<uint32_t>(s.originPointer));
-        s.chainPosition = 0;
+        s.textReadOut =
+            readOutText(chain, s.cumCounts, static_cast<uint32_t>(n), static_cast<uint32_t>(s.originPointer));
+        s.chainPosition = s.textReadOut ? 0 : chain[s.originPointer] >> 8;
     } else {
         uint16_t* low = s.chainLow;
         uint8_t* high = s.chainHigh;
@@ -303,7 +331,9 @@ void prepareBlockOutput(DecoderState& s) {
     s.bytesFetched = 0;
     s.randCounter = 0;
     s.randIndex = 0;
-    uint32_t first = s.smallMode ? takeFirstByte(s, smallChainOf(s)) : takeFirstByte(s, fastTextOf(s));
+    uint32_t first = s.smallMode     ? takeFirstByte(s, smallChainOf(s))
+                     : s.textReadOut ? takeFirstByte(s, fastTextOf(s))
+                                     : takeFirstByte(s, fastChainOf(s));
     if (s.randomised) {
         Randomiser randomiser;
         first ^= randomiser.nextMask();
@@ -315,10 +345,16 @@ void prepareBlockOutput(DecoderState& s) {
 }
 
 void emitOutputFast(DecoderState& s) {
-    if (s.randomised)
-        emitOutput<FastText, true>(s, fastTextOf(s));
-    else
-        emitOutput<FastText, false>(s, fastTextOf(s));
+    if (s.textReadOut) {
+        if (s.randomised)
+            emitOutput<FastText, true>(s, fastTextOf(s));
+        else
+            emitOutput<FastText, false>(s, fastTextOf(s));
+    } else if (s.randomised) {
+        emitOutput<FastChain, true>(s, fastChainOf(s));
+    } else {
+        emitOutput<FastChain, false>(s, fastChainOf(s));
+    }
 }
 
 void emitOutputSmall(DecoderState& s) {

@@ -245,6 +245,8 @@ std::vector<DecompressCase> roundTripCases() {
     std::vector<uint8_t> runs;
     for (int len : {1, 3, 4, 5, 255, 256, 259, 1000})
         runs.insert(runs.end(), static_cast<size_t>(len), static_cast<uint8_t>(len & 0xFF));
+    std::vector<uint8_t> periodic;
+    while (periodic.size() < 300000) periodic.insert(periodic.end(), {'a', 'b', 'a', 'b', 'c'});
     return {
         {"Empty", {}, 9},
         {"OneByte", {0x41}, 9},
@@ -254,6 +256,7 @@ std::vector<DecompressCase> roundTripCases() {
         {"RandomText", randomBytes(70000, 1, 26), 9},
         {"RandomBinary", randomBytes(50000, 2), 9},
         {"RepetitiveAcrossBlocks", std::vector<uint8_t>(250000, 'z'), 1},
+        {"PeriodicText", periodic, 2},
         // A level-1 block is encoded once it holds 99981 bytes.
         {"OneUnderTheBlockLimitLevel1", randomBytes(99980, 3, 200), 1},
         {"AtTheBlockLimitLevel1", randomBytes(99981, 3, 200), 1},
