@@ -153,16 +153,11 @@ void buildSymbols(EncoderState& s) {
             continue;
         }
         if (zeros > 0) emitZeroRun();
-        // Shift entries back one place until seq's old slot is reached.
-        uint8_t moving = list[1];
-        list[1] = list[0];
-        uint8_t* slot = list + 1;
-        while (moving != seq) {
-            ++slot;
-            std::swap(moving, *slot);
-        }
-        list[0] = seq;
+        // Find seq (not at the front) and move the entries before it back one place.
+        auto* slot = static_cast<uint8_t*>(std::memchr(list + 1, seq, static_cast<size_t>(s.usedCount - 1)));
         int32_t k = static_cast<int32_t>(slot - list);
+        std::memmove(list + 1, list, static_cast<size_t>(k));
+        list[0] = seq;
         out[w++] = static_cast<uint16_t>(k + 1);
         ++freq[k + 1];
     }
