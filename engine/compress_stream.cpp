@@ -45,9 +45,15 @@ bool takeInput(EncoderState& s) {
     if (s.mode != MODE_RUNNING) offered = std::min(offered, s.expectedInput);
     const uint8_t* in = stream.nextIn;
     uint32_t taken = 0;
-    while (taken < offered && s.blockLength < s.blockLimit) addByte(s, in[taken++]);
+    // In stretches that end where the pump's countdown runs out, so the
+    // hook runs as often as with one pump point per byte.
+    while (taken < offered && s.blockLength < s.blockLimit) {
+        uint32_t start = taken;
+        uint32_t stretchEnd = taken + std::min(offered - taken, static_cast<uint32_t>(stream.pump.countdown));
+        while (taken < stretchEnd && s.blockLength < s.blockLimit) addByte(s, in[taken++]);
+        stream.pump.tick(static_cast<int32_t>(taken - start));
+    }
     if (taken == 0) return false;
-    stream.pump.tick(static_cast<int32_t>(taken));
     stream.nextIn += taken;
     stream.availIn -= taken;
     addToTotal(stream.totalInLo, stream.totalInHi, taken);
@@ -60,8 +66,12 @@ bool giveOutput(EncoderState& s) {
     uint32_t waiting = static_cast<uint32_t>(s.outputLength() - s.outputPosition);
     uint32_t n = std::min(stream.availOut, waiting);
     if (n == 0) return false;
-    stream.pump.tick(static_cast<int32_t>(n));
-    std::memcpy(stream.nextOut, s.bits.output + s.outputPosition, n);
+    for (uint32_t copied = 0; copied < n;) {
+        uint32_t stretch = std::min(n - copied, static_cast<uint32_t>(stream.pump.countdown));
+        std::memcpy(stream.nextOut + copied, s.bits.output + s.outputPosition + copied, stretch);
+        copied += stretch;
+        stream.pump.tick(static_cast<int32_t>(stretch));
+    }
     s.outputPosition += static_cast<int32_t>(n);
     stream.nextOut += n;
     stream.availOut -= n;

@@ -275,20 +275,20 @@ void mainSort(uint32_t* positions, uint8_t* text, uint16_t* rankCache, uint32_t*
         }
         int32_t bigFirst = static_cast<int32_t>(entry[c << 8] & kRowMask);
         int32_t bigLast = static_cast<int32_t>(entry[(c + 1) << 8] & kRowMask) - 1;
-        int32_t scanned = 0;
-        for (int32_t row = bigFirst; row < copyStart[c]; ++row, ++scanned) {
+        for (int32_t row = bigFirst; row < copyStart[c]; ++row) {
+            pump.tick();
             int32_t q = static_cast<int32_t>(ptr[row]) - 1;
             if (q < 0) q += n;
             uint8_t x = text[q];
             if (!bigDone[x]) ptr[copyStart[x]++] = static_cast<uint32_t>(q);
         }
-        for (int32_t row = bigLast; row > copyEnd[c]; --row, ++scanned) {
+        for (int32_t row = bigLast; row > copyEnd[c]; --row) {
+            pump.tick();
             int32_t q = static_cast<int32_t>(ptr[row]) - 1;
             if (q < 0) q += n;
             uint8_t x = text[q];
             if (!bigDone[x]) ptr[copyEnd[x]--] = static_cast<uint32_t>(q);
         }
-        pump.tick(scanned);
 
         // Bucket (c, c) must now be exactly full. A block of one repeated
         // byte is the exception: (c, c) is every row, nothing was copied, and
@@ -306,12 +306,12 @@ void mainSort(uint32_t* positions, uint8_t* text, uint16_t* rankCache, uint32_t*
             int32_t shift = 0;
             while ((size >> shift) > 65534) ++shift;
             for (int32_t j = size - 1; j >= 0; --j) {
+                pump.tick();
                 uint32_t p = ptr[first + j];
                 uint16_t rank = static_cast<uint16_t>(j >> shift);
                 rankCache[p] = rank;
                 if (p < static_cast<uint32_t>(kOvershoot)) rankCache[p + n] = rank;
             }
-            pump.tick(size);
             checkInternal(((size - 1) >> shift) <= 65535, 1002);
         }
     }

@@ -383,5 +383,24 @@ TEST(CompressStream, WindowSizesDoNotChangeTheStream) {
     compressEnd(&stream);
 }
 
+// A single long call must keep letting the user interface run: sorting a
+// full block and handing out its bytes take many pump turns.
+TEST(CompressStream, LongCallsReachTheMessagePump) {
+    Bytes data = textLike(2000000, 11);
+    Bytes out(data.size());
+    int calls = 0;
+    CodecStream stream{};
+    stream.pump.hook = [](void* context) { ++*static_cast<int*>(context); };
+    stream.pump.context = &calls;
+    ASSERT_EQ(compressInit(&stream, 9, 0, 30), OK);
+    stream.nextIn = data.data();
+    stream.availIn = static_cast<uint32_t>(data.size());
+    stream.nextOut = out.data();
+    stream.availOut = static_cast<uint32_t>(out.size());
+    EXPECT_EQ(compressStep(&stream, FINISH), STREAM_END);
+    EXPECT_GE(calls, static_cast<int>(data.size() / MessagePump::kPumpInterval));
+    compressEnd(&stream);
+}
+
 }  // namespace
 }  // namespace zor
