@@ -120,20 +120,26 @@ bool readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t
         return w;
     };
 
-    // Each walk ends at the latest back at its own start row, so the first
-    // pass takes at most n steps in all.
-    for (int32_t active = kWalks; active > 0;) {
-        for (int32_t w = 0; w < kWalks; ++w) {
-            if (successor[w] >= 0) continue;
-            const uint32_t entry = chain[row[w]];
-            if (length[w] > 0 && (entry & kStartRow)) {
+    // Each round first issues every active walk's read, then uses them, so
+    // that the reads are in flight together. A walk ends at the latest back
+    // at its own start row, so the first pass takes at most n steps in all.
+    int32_t active[kWalks];
+    uint32_t entry[kWalks];
+    for (int32_t w = 0; w < kWalks; ++w) active[w] = w;
+    for (int32_t count = kWalks; count > 0;) {
+        for (int32_t i = 0; i < count; ++i) entry[i] = chain[row[active[i]]];
+        int32_t kept = 0;
+        for (int32_t i = 0; i < count; ++i) {
+            const int32_t w = active[i];
+            if (length[w] > 0 && (entry[i] & kStartRow)) {
                 successor[w] = walkStartingAt(row[w]);
-                --active;
                 continue;
             }
-            row[w] = linkOf(entry);
+            row[w] = linkOf(entry[i]);
             ++length[w];
+            active[kept++] = w;
         }
+        count = kept;
     }
 
     uint32_t offset[kWalks];
@@ -152,16 +158,18 @@ bool readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t
     for (int32_t w = 0; w < kWalks; ++w) {
         row[w] = start[w];
         at[w] = offset[w];
+        active[w] = w;
     }
-    for (int32_t active = kWalks; active > 0;) {
-        for (int32_t w = 0; w < kWalks; ++w) {
-            if (length[w] == 0) continue;
-            const uint32_t r = row[w];
-            const uint32_t entry = chain[r];
-            putTextByte(chain, at[w]++, static_cast<uint32_t>(byteAtPosition(r, cumCounts)));
-            row[w] = linkOf(entry);
-            if (--length[w] == 0) --active;
+    for (int32_t count = kWalks; count > 0;) {
+        for (int32_t i = 0; i < count; ++i) entry[i] = chain[row[active[i]]];
+        int32_t kept = 0;
+        for (int32_t i = 0; i < count; ++i) {
+            const int32_t w = active[i];
+            putTextByte(chain, at[w]++, static_cast<uint32_t>(byteAtPosition(row[w], cumCounts)));
+            row[w] = linkOf(entry[i]);
+            if (--length[w] > 0) active[kept++] = w;
         }
+        count = kept;
     }
     return true;
 }
