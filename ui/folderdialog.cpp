@@ -1,4 +1,4 @@
-// folderdialog.cpp - what the pack-to and unpack-to dialogs share: a folder list, its up button and the dialog depth.
+// folderdialog.cpp - what the pack-to and unpack-to dialogs share: a folder list, its up button, OK/Cancel and the dialog depth.
 #include "ui/folderdialog.h"
 
 #include "ui/folderbrowser.h"
@@ -12,7 +12,12 @@
 namespace zor {
 
 FolderChoiceDialog::FolderChoiceDialog(const QString& browserName, QWidget* parent)
-    : ZorDialog(parent), browser_(createFolderBrowser(browserName, this)), upButton_(new QToolButton(this)) {
+    : ZorDialog(parent),
+      browser_(createFolderBrowser(browserName, this)),
+      upButton_(new QToolButton(this)),
+      okButton_(addStandardButton(mrOk, QStringLiteral("OK"), [this] { OKClick(); })),
+      cancelButton_(addStandardButton(mrCancel, QStringLiteral("Cancel"))) {
+    okButton_->setDefault(true);
     upButton_->setObjectName(QStringLiteral("SpeedButton1"));
     upButton_->setAutoRaise(true);
     upButton_->setIcon(zorIcon(QStringLiteral("up")));
@@ -22,11 +27,16 @@ FolderChoiceDialog::FolderChoiceDialog(const QString& browserName, QWidget* pare
     connect(browser_, &FolderBrowser::itemActivated, this, &FolderChoiceDialog::BrowserDblClick);
 }
 
-void FolderChoiceDialog::showWorkingFolder(int32_t folderDepth) {
+void FolderChoiceDialog::prepareToShow(int32_t folderDepth) {
     dialogDepth_ = folderDepth;
     browser_->showFolder(QDir::currentPath());
     // The list reports no change when it already showed that folder.
     BrowserChangeFolder();
+}
+
+int FolderChoiceDialog::execAt(int32_t folderDepth) {
+    prepareToShow(folderDepth);
+    return exec();
 }
 
 void FolderChoiceDialog::SpeedButton1Click() {
@@ -47,7 +57,7 @@ void FolderChoiceDialog::BrowserDblClick() {
 void FolderChoiceDialog::enableOkByDepth() {
     // The folder test keeps OK off at the virtual level even when the
     // caller's depth count puts "/" below 1.
-    if (okButton_) okButton_->setEnabled(dialogDepth_ >= 0 && !browser_->folder().isEmpty());
+    okButton_->setEnabled(dialogDepth_ >= 0 && !browser_->folder().isEmpty());
 }
 
 }  // namespace zor

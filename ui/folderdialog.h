@@ -1,4 +1,4 @@
-// folderdialog.h - what the pack-to and unpack-to dialogs share: a folder list, its up button and the dialog depth.
+// folderdialog.h - what the pack-to and unpack-to dialogs share: a folder list, its up button, OK/Cancel and the dialog depth.
 //
 // The dialog depth mirrors the main window's folder depth: it is copied from
 // it on each showing, rises when a folder is opened in the list and falls
@@ -29,20 +29,27 @@ public:
     int32_t dialogDepth() const { return dialogDepth_; }
     FolderBrowser* browser() const { return browser_; }
 
+    // The steps run each time the dialog is shown (depth = `folderDepth`,
+    // the list shows the process's working folder, the fields follow).
+    virtual void prepareToShow(int32_t folderDepth);
+    // Those steps, then the modal loop; returns mrOk or mrCancel.
+    int execAt(int32_t folderDepth);
+
     // The up button (SpeedButton1).
     void SpeedButton1Click();
+    // The OK button's handler; the dialog closes after it in any case.
+    virtual void OKClick() = 0;
+
+signals:
+    // A recoverable error for the main window's error report.
+    void errorReported(const QString& text);
 
 protected:
-    // The steps run each time the dialog is shown: depth = `folderDepth`,
-    // the list shows the process's working folder and the path field
-    // follows it.
-    void showWorkingFolder(int32_t folderDepth);
-
     // The field that shows the path of the folder in the list.
     virtual QLineEdit* pathField() const = 0;
     QToolButton* upButton() const { return upButton_; }
     QPushButton* okButton() const { return okButton_; }
-    void setOkButton(QPushButton* button) { okButton_ = button; }
+    QPushButton* cancelButton() const { return cancelButton_; }
 
 private:
     void BrowserChangeFolder();
@@ -51,7 +58,8 @@ private:
 
     FolderBrowser* browser_;
     QToolButton* upButton_;
-    QPushButton* okButton_ = nullptr;
+    QPushButton* okButton_;
+    QPushButton* cancelButton_;
     int32_t dialogDepth_ = 0;
 };
 

@@ -32,11 +32,6 @@ TPackToBox::TPackToBox(QWidget* parent)
     ArchiveName->setMaxLength(kArchiveNameLimit);
     Label1->setBuddy(ArchiveName);
 
-    QPushButton* ok = addStandardButton(mrOk, QStringLiteral("OK"), [this] { OKClick(); });
-    ok->setDefault(true);
-    setOkButton(ok);
-    QPushButton* cancel = addStandardButton(mrCancel, QStringLiteral("Cancel"));
-
     auto* fields = new QGridLayout;
     fields->addWidget(Label2, 0, 0);
     fields->addWidget(DirName, 0, 1);
@@ -47,25 +42,21 @@ TPackToBox::TPackToBox(QWidget* parent)
     upRow->addStretch();
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    buttons->addWidget(okButton());
+    buttons->addWidget(cancelButton());
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addLayout(upRow);
     layout->addWidget(browser(), 1);
     layout->addLayout(buttons);
+    chainTabOrder({ArchiveName, upButton(), browser(), okButton(), cancelButton()});
     fixClientSize(536, 322);
 }
 
 void TPackToBox::prepareToShow(int32_t folderDepth) {
-    showWorkingFolder(folderDepth);
+    FolderChoiceDialog::prepareToShow(folderDepth);
     ArchiveName->setText(proposedBaseName_ + QStringLiteral(".zor"));
     ArchiveName->setFocus();
-}
-
-int TPackToBox::execAt(int32_t folderDepth) {
-    prepareToShow(folderDepth);
-    return exec();
 }
 
 void TPackToBox::OKClick() {

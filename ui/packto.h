@@ -21,21 +21,17 @@ public:
     void setProposedBaseName(const QString& baseName) { proposedBaseName_ = baseName; }
     QString proposedBaseName() const { return proposedBaseName_; }
 
-    // The on-show steps (depth, working folder, name = base + ".zor"), then
-    // the modal loop; returns the modal result (mrOk or mrCancel).
-    int execAt(int32_t folderDepth);
-    void prepareToShow(int32_t folderDepth);
+    // Also fills the name: the proposed base name + ".zor".
+    void prepareToShow(int32_t folderDepth) override;
 
     // The archive path formed by the last OK that started packing; empty
     // when it was refused.
     QString archivePath() const { return archivePath_; }
 
-    void OKClick();
+    void OKClick() override;
 
 signals:
     void packRequested(const QString& archivePath);
-    // A recoverable error for the main window's error report.
-    void errorReported(const QString& text);
 
 protected:
     QLineEdit* pathField() const override { return DirName; }

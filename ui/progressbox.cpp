@@ -15,7 +15,7 @@ namespace zor {
 
 namespace {
 
-constexpr QLatin1String kUnknown("????");
+constexpr const char* kUnknown = "????";
 
 // 0..9 as "0" and the digit, anything else in plain decimal (hours may pass 99).
 QString twoDigits(int32_t value) {
@@ -40,30 +40,41 @@ TProgressform::TProgressform(QWidget* parent) : ZorDialog(parent) {
     setEscapeResult(mrNone);
     setModal(false);
 
-    Label5 = addLabel(QStringLiteral("Label5"), QStringLiteral("Found files :"));
-    TotalFiles = addLabel(QStringLiteral("TotalFiles"), kUnknown);
-    Label6 = addLabel(QStringLiteral("Label6"), QStringLiteral("Found directories :"));
-    TotalDirectories = addLabel(QStringLiteral("TotalDirectories"), kUnknown);
-    Label7 = addLabel(QStringLiteral("Label7"), QStringLiteral("Current file :"));
-    CurrentFileNumber = addLabel(QStringLiteral("CurrentFileNumber"), kUnknown);
-    Label4 = addLabel(QStringLiteral("Label4"), QStringLiteral("Current file :"));
-    CurrentFileLabel = addLabel(QStringLiteral("CurrentFileLabel"), kUnknown);
+    const struct {
+        QLabel* TProgressform::*field;
+        const char* name;
+        const char* text;
+    } labels[] = {
+        {&TProgressform::Label5, "Label5", "Found files :"},
+        {&TProgressform::TotalFiles, "TotalFiles", kUnknown},
+        {&TProgressform::Label6, "Label6", "Found directories :"},
+        {&TProgressform::TotalDirectories, "TotalDirectories", kUnknown},
+        {&TProgressform::Label7, "Label7", "Current file :"},
+        {&TProgressform::CurrentFileNumber, "CurrentFileNumber", kUnknown},
+        {&TProgressform::Label4, "Label4", "Current file :"},
+        {&TProgressform::CurrentFileLabel, "CurrentFileLabel", kUnknown},
+        {&TProgressform::Label1, "Label1", "File progress:"},
+        {&TProgressform::Label2, "Label2", "Total Progress:"},
+        {&TProgressform::Label3, "Label3", "Action:"},
+        {&TProgressform::ActionLabel, "ActionLabel", kUnknown},
+        {&TProgressform::Label8, "Label8", "Elapsed time :"},
+        {&TProgressform::HourLabel, "HourLabel", "00"},
+        {&TProgressform::Label9, "Label9", ":"},
+        {&TProgressform::MinLabel, "MinLabel", "00"},
+        {&TProgressform::Label10, "Label10", ":"},
+        {&TProgressform::SecLabel, "SecLabel", "00"},
+        {&TProgressform::AbortLabel, "AbortLabel", ""},
+    };
+    for (const auto& label : labels) {
+        auto* made = new QLabel(QString::fromLatin1(label.text), this);
+        made->setObjectName(QLatin1String(label.name));
+        this->*label.field = made;
+    }
     // Long paths must not widen the fixed-size window.
     CurrentFileLabel->setMinimumWidth(1);
     CurrentFileLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    Label1 = addLabel(QStringLiteral("Label1"), QStringLiteral("File progress:"));
     ProgressBar = makeBar(QStringLiteral("ProgressBar"), this);
-    Label2 = addLabel(QStringLiteral("Label2"), QStringLiteral("Total Progress:"));
     TotalProgress = makeBar(QStringLiteral("TotalProgress"), this);
-    Label3 = addLabel(QStringLiteral("Label3"), QStringLiteral("Action:"));
-    ActionLabel = addLabel(QStringLiteral("ActionLabel"), kUnknown);
-    Label8 = addLabel(QStringLiteral("Label8"), QStringLiteral("Elapsed time :"));
-    HourLabel = addLabel(QStringLiteral("HourLabel"), QStringLiteral("00"));
-    Label9 = addLabel(QStringLiteral("Label9"), QStringLiteral(":"));
-    MinLabel = addLabel(QStringLiteral("MinLabel"), QStringLiteral("00"));
-    Label10 = addLabel(QStringLiteral("Label10"), QStringLiteral(":"));
-    SecLabel = addLabel(QStringLiteral("SecLabel"), QStringLiteral("00"));
-    AbortLabel = addLabel(QStringLiteral("AbortLabel"), QString());
     QFont abortFont(QStringLiteral("Arial"));
     abortFont.setPixelSize(13);
     AbortLabel->setFont(abortFont);
@@ -110,12 +121,6 @@ TProgressform::TProgressform(QWidget* parent) : ZorDialog(parent) {
     ThreadedTimer = new TThreadedTimer(this);
     ThreadedTimer->setObjectName(QStringLiteral("ThreadedTimer"));
     ThreadedTimer->setOnTimer([this](QObject*) { ThreadedTimerTimer(); });
-}
-
-QLabel* TProgressform::addLabel(const QString& name, const QString& text) {
-    auto* label = new QLabel(text, this);
-    label->setObjectName(name);
-    return label;
 }
 
 void TProgressform::showForOperation() {

@@ -59,7 +59,6 @@ protected:
 
 private:
     void FormShow();
-    QLabel* addLabel(const QString& name, const QString& text);
 
     QLabel* Label5;
     QLabel* TotalFiles;

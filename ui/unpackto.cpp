@@ -26,18 +26,13 @@ TUnPackToBox::TUnPackToBox(QWidget* parent)
     UnPackName->setEnabled(false);
     UnPackName->setReadOnly(true);
 
-    QPushButton* ok = addStandardButton(mrOk, QStringLiteral("OK"), [this] { OKClick(); });
-    ok->setDefault(true);
-    setOkButton(ok);
-    QPushButton* cancel = addStandardButton(mrCancel, QStringLiteral("Cancel"));
-
     auto* top = new QGridLayout;
     top->addWidget(Label1, 0, 0, 1, 2);
     top->addWidget(UnPackName, 1, 0);
     top->addWidget(upButton(), 1, 1);
     auto* buttons = new QVBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    buttons->addWidget(okButton());
+    buttons->addWidget(cancelButton());
     buttons->addStretch();
     auto* body = new QHBoxLayout;
     body->addWidget(browser(), 1);
@@ -45,16 +40,8 @@ TUnPackToBox::TUnPackToBox(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(body, 1);
+    chainTabOrder({upButton(), browser(), okButton(), cancelButton()});
     fixClientSize(536, 348);
-}
-
-void TUnPackToBox::prepareToShow(int32_t folderDepth) {
-    showWorkingFolder(folderDepth);
-}
-
-int TUnPackToBox::execAt(int32_t folderDepth) {
-    prepareToShow(folderDepth);
-    return exec();
 }
 
 QString TUnPackToBox::extractionPath() const {

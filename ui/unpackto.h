@@ -16,19 +16,12 @@ class TUnPackToBox : public FolderChoiceDialog {
 public:
     explicit TUnPackToBox(QWidget* parent = nullptr);
 
-    // The on-show steps (depth, working folder, path), then the modal loop;
-    // returns the modal result (mrOk or mrCancel).
-    int execAt(int32_t folderDepth);
-    void prepareToShow(int32_t folderDepth);
-
     QString extractionPath() const;
 
-    void OKClick();
+    void OKClick() override;
 
 signals:
     void unpackRequested(const QString& folder);
-    // A recoverable error for the main window's error report.
-    void errorReported(const QString& text);
 
 protected:
     QLineEdit* pathField() const override { return UnPackName; }

@@ -49,6 +49,14 @@ void ZorDialog::fixClientSize(int width, int height) {
     setFixedSize(QSize(width, height).expandedTo(minimumSizeHint()));
 }
 
+void ZorDialog::chainTabOrder(std::initializer_list<QWidget*> widgets) {
+    QWidget* previous = nullptr;
+    for (QWidget* widget : widgets) {
+        if (previous) setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
 void ZorDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();

@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <initializer_list>
 
 class QPushButton;
 
@@ -43,6 +44,9 @@ protected:
     // The layout's client size at 96 dpi; grows only when the platform's
     // fonts need more room than that. Call once the layout is complete.
     void fixClientSize(int width, int height);
+
+    // Tab moves through `widgets` in this order.
+    static void chainTabOrder(std::initializer_list<QWidget*> widgets);
 
     void showEvent(QShowEvent* event) override;
 
