@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -21,6 +22,24 @@ constexpr const char* kUnknown = "????";
 QString twoDigits(int32_t value) {
     return value >= 0 && value <= 9 ? QStringLiteral("0") + QString::number(value) : QString::number(value);
 }
+
+// A label that draws a text too wide for it with its middle elided, so a
+// long path keeps its file name in view and does not widen the fixed-size
+// window; text() stays whole.
+class MiddleElidedLabel final : public QLabel {
+public:
+    MiddleElidedLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+        setMinimumWidth(1);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        painter.drawText(area, int(alignment()), fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+    }
+};
 
 QProgressBar* makeBar(const QString& name, QWidget* parent) {
     auto* bar = new QProgressBar(parent);
@@ -52,7 +71,6 @@ TProgressform::TProgressform(QWidget* parent) : ZorDialog(parent) {
         {&TProgressform::Label7, "Label7", "Current file :"},
         {&TProgressform::CurrentFileNumber, "CurrentFileNumber", kUnknown},
         {&TProgressform::Label4, "Label4", "Current file :"},
-        {&TProgressform::CurrentFileLabel, "CurrentFileLabel", kUnknown},
         {&TProgressform::Label1, "Label1", "File progress:"},
         {&TProgressform::Label2, "Label2", "Total Progress:"},
         {&TProgressform::Label3, "Label3", "Action:"},
@@ -70,9 +88,8 @@ TProgressform::TProgressform(QWidget* parent) : ZorDialog(parent) {
         made->setObjectName(QLatin1String(label.name));
         this->*label.field = made;
     }
-    // Long paths must not widen the fixed-size window.
-    CurrentFileLabel->setMinimumWidth(1);
-    CurrentFileLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    CurrentFileLabel = new MiddleElidedLabel(QString::fromLatin1(kUnknown), this);
+    CurrentFileLabel->setObjectName(QStringLiteral("CurrentFileLabel"));
     ProgressBar = makeBar(QStringLiteral("ProgressBar"), this);
     TotalProgress = makeBar(QStringLiteral("TotalProgress"), this);
     QFont abortFont(QStringLiteral("Arial"));
