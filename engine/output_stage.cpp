@@ -154,6 +154,16 @@ bool readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t
         return false;
     }
 
+    // The byte of a row: the byte at the start of its 256-row bucket, moved
+    // on past the byte values that end before the row.
+    uint8_t bucketByte[(DecoderState::kBlockUnit * 9 >> 8) + 1];
+    for (uint32_t b = 0; b <= (n - 1) >> 8; ++b) bucketByte[b] = static_cast<uint8_t>(byteAtPosition(b << 8, cumCounts));
+    auto rowByte = [&](uint32_t r) {
+        uint32_t c = bucketByte[r >> 8];
+        while (static_cast<int64_t>(r) >= cumCounts[c + 1]) ++c;
+        return c;
+    };
+
     uint32_t at[kWalks];
     for (int32_t w = 0; w < kWalks; ++w) {
         row[w] = start[w];
@@ -165,7 +175,7 @@ bool readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t
         int32_t kept = 0;
         for (int32_t i = 0; i < count; ++i) {
             const int32_t w = active[i];
-            putTextByte(chain, at[w]++, static_cast<uint32_t>(byteAtPosition(row[w], cumCounts)));
+            putTextByte(chain, at[w]++, rowByte(row[w]));
             row[w] = linkOf(entry[i]);
             if (--length[w] > 0) active[kept++] = w;
         }
