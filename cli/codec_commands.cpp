@@ -54,7 +54,10 @@ bool closeOutput(File& output, const std::string& name) {
     return std::fclose(output.release()) == 0;
 }
 
-int runCompress(const Endpoints& files) {
+// Opens both ends, runs `drive` (true on success) and settles the exit
+// status; a failed run to a named output leaves no half-written file behind.
+template <typename Drive>
+int runBetween(const Endpoints& files, const char* silentFailure, Drive drive) {
     File input = openInput(files.input);
     if (!input) return reportOpenFailure(files.input, "reading");
     File output = openOutput(files.output);
@@ -63,32 +66,25 @@ int runCompress(const Endpoints& files) {
     StreamUi ui(displayName(files.input, "(standard input)"));
     DriverProgress progress;
     DriverContext context{ui, progress, EngineSettings{}};
-    const CompressResult result = compressFile(input.get(), output.get(), context);
+    const bool driven = drive(input.get(), output.get(), context);
     const bool closed = closeOutput(output, files.output);
-    if (result.failed || !closed) {
-        if (!closed && !result.failed) ui.reportError("I/O or other error, bailing out.", false);
-        if (namedOutput(files.output)) std::remove(files.output.c_str());
-        return ui.fatal() ? kFatal : kFailed;
-    }
-    return kSuccess;
+    if (driven && closed) return kSuccess;
+    if (!ui.reported()) ui.reportError(driven ? "I/O or other error, bailing out." : silentFailure, false);
+    if (namedOutput(files.output)) std::remove(files.output.c_str());
+    return ui.fatal() ? kFatal : kFailed;
+}
+
+int runCompress(const Endpoints& files) {
+    return runBetween(files, "I/O or other error, bailing out.", [](std::FILE* in, std::FILE* out, DriverContext& c) {
+        return !compressFile(in, out, c).failed;
+    });
 }
 
 int runDecompress(const Endpoints& files) {
-    File input = openInput(files.input);
-    if (!input) return reportOpenFailure(files.input, "reading");
-    File output = openOutput(files.output);
-    if (!output) return reportOpenFailure(files.output, "writing");
-
-    StreamUi ui(displayName(files.input, "(standard input)"));
-    DriverProgress progress;
-    DriverContext context{ui, progress, EngineSettings{}};
-    const bool decoded = decompressFile(input.get(), output.get(), context);
-    const bool closed = closeOutput(output, files.output);
-    if (decoded && closed) return kSuccess;
-    if (!ui.reported()) ui.reportError(decoded ? "I/O or other error, bailing out." : "not a ZOR compressed stream", false);
-    // A failed decompression leaves no half-written output behind.
-    if (namedOutput(files.output)) std::remove(files.output.c_str());
-    return ui.fatal() ? kFatal : kFailed;
+    // The driver fails without a message only when the input does not begin with a stream.
+    return runBetween(files, "not a ZOR compressed stream", [](std::FILE* in, std::FILE* out, DriverContext& c) {
+        return decompressFile(in, out, c);
+    });
 }
 
 void addEndpoints(CLI::App* command, Endpoints& files) {

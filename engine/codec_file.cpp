@@ -26,6 +26,21 @@ bool writeProduced(CodecFile* handle) {
     return written == produced && !std::ferror(handle->handle);
 }
 
+// A fresh handle on `file`, or none with IO_ERROR (the file's error flag is set) or MEM_ERROR.
+CodecFile* newHandle(int32_t* status, std::FILE* file) {
+    if (std::ferror(file)) {
+        setStatus(status, nullptr, IO_ERROR);
+        return nullptr;
+    }
+    auto* handle = new (std::nothrow) CodecFile;
+    if (!handle) {
+        setStatus(status, nullptr, MEM_ERROR);
+        return nullptr;
+    }
+    handle->handle = file;
+    return handle;
+}
+
 }  // namespace
 
 bool atEndOfFile(std::FILE* file) {
@@ -43,16 +58,8 @@ CodecFile* fileWriteOpen(int32_t* status, std::FILE* file, int32_t blockSizeLeve
         setStatus(status, nullptr, ARGUMENT_ERROR);
         return nullptr;
     }
-    if (std::ferror(file)) {
-        setStatus(status, nullptr, IO_ERROR);
-        return nullptr;
-    }
-    auto* handle = new (std::nothrow) CodecFile;
-    if (!handle) {
-        setStatus(status, nullptr, MEM_ERROR);
-        return nullptr;
-    }
-    handle->handle = file;
+    CodecFile* handle = newHandle(status, file);
+    if (!handle) return nullptr;
     handle->writing = true;
     handle->stream.pump = pump;
     if (workFactor == 0) workFactor = 30;
@@ -167,16 +174,8 @@ CodecFile* fileReadOpen(int32_t* status, std::FILE* file, int32_t verbosity, int
         setStatus(status, nullptr, ARGUMENT_ERROR);
         return nullptr;
     }
-    if (std::ferror(file)) {
-        setStatus(status, nullptr, IO_ERROR);
-        return nullptr;
-    }
-    auto* handle = new (std::nothrow) CodecFile;
-    if (!handle) {
-        setStatus(status, nullptr, MEM_ERROR);
-        return nullptr;
-    }
-    handle->handle = file;
+    CodecFile* handle = newHandle(status, file);
+    if (!handle) return nullptr;
     handle->writing = false;
     handle->bufferCount = carriedCount;
     if (carriedCount > 0) std::copy_n(static_cast<const uint8_t*>(carried), carriedCount, handle->buffer);

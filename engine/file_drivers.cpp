@@ -43,8 +43,6 @@ void countBytes(DriverContext& context, int32_t n) {
 
 // The user-visible messages of the drivers.
 void reportIoError(DriverUi& ui) { ui.reportError("I/O or other error, bailing out.", false); }
-void reportDataError(DriverUi& ui) { ui.reportError("Data integrity error when decompressing.", false); }
-void reportTruncated(DriverUi& ui) { ui.reportError("Compressed file ends unexpectedly, probably corrupted", false); }
 void reportOutOfMemory(DriverUi& ui) { ui.reportError("Not enough memory", false); }
 void reportConfigError(DriverUi& ui) { ui.reportError("Configuration error", true); }
 void reportInternalError(DriverUi& ui, const char* text) {
@@ -143,31 +141,58 @@ CompressResult compressFile(std::FILE* input, std::FILE* archive, DriverContext&
     return result;
 }
 
-bool decompressFile(std::FILE* source, std::FILE* output, DriverContext& context) {
+namespace {
+
+// What tells the decompress and test drivers apart: their texts, and
+// whether a damaged stream after a complete one still counts as success.
+struct StreamDriverKind {
+    const char* endText;            // internal error after an I/O failure
+    const char* unexpectedText;     // internal error for a status no step returns
+    const char* unusedText;         // internal error when the unused bytes cannot be had
+    const char* dataErrorText;
+    const char* truncatedText;
+    const char* notAStreamText;     // nullptr: a first stream without signature fails silently
+    bool laterDamageSucceeds;       // damage after a complete stream ends the entry successfully
+};
+
+const StreamDriverKind kDecompress{"End in decompress", "Unexpected error while decompressing",
+                                   "Read unused in decompress", "Data integrity error when decompressing.",
+                                   "Compressed file ends unexpectedly, probably corrupted", nullptr, true};
+const StreamDriverKind kTest{"End in test", "Unexpected error while testing", "Read unused in test",
+                             "Data integrity (CRC) error in data", "file ends unexpectedly",
+                             "Bad number, file not created by ZOR", false};
+
+// Reads every stream stored back to back from `source`, writing the bytes to
+// `output` when there is one (decompress) or only checking them (test).
+bool driveStreams(std::FILE* source, std::FILE* output, DriverContext& context, const StreamDriverKind& kind) {
     DriverUi& ui = context.ui;
+    const bool decompressing = output != nullptr;
     auto ioFailure = [&] {
         reportIoError(ui);
-        reportInternalError(ui, "End in decompress");
+        reportInternalError(ui, kind.endText);
         return false;
     };
     int streamsBegun = 0;
     auto statusFailure = [&](CodecFile* handle, int32_t status) {
         int32_t ignored = OK;
         fileReadClose(&ignored, handle);
+        const bool laterStream = streamsBegun > 1;
         switch (status) {
             case CONFIG_ERROR: reportConfigError(ui); return false;
             case IO_ERROR: return ioFailure();
-            case DATA_ERROR: reportDataError(ui); break;
-            case MEM_ERROR: reportOutOfMemory(ui); break;
-            case UNEXPECTED_EOF: reportTruncated(ui); break;
-            case DATA_ERROR_MAGIC: break;
-            default: reportInternalError(ui, "Unexpected error while decompressing"); return false;
+            case DATA_ERROR: ui.reportError(kind.dataErrorText, false); return laterStream && kind.laterDamageSucceeds;
+            case MEM_ERROR: reportOutOfMemory(ui); return laterStream && kind.laterDamageSucceeds;
+            case UNEXPECTED_EOF: ui.reportError(kind.truncatedText, false); return laterStream && kind.laterDamageSucceeds;
+            case DATA_ERROR_MAGIC:
+                // Bytes after a complete stream that do not begin another one end the entry successfully.
+                if (laterStream) return true;
+                if (kind.notAStreamText) ui.reportError(kind.notAStreamText, false);
+                return false;
+            default: reportInternalError(ui, kind.unexpectedText); return false;
         }
-        // Bytes after a complete stream that do not begin another one end the entry successfully.
-        return streamsBegun > 1;
     };
 
-    if (!fileOk(output) || !fileOk(source)) return ioFailure();
+    if ((output && !fileOk(output)) || !fileOk(source)) return ioFailure();
 
     Carried carried;
     uint8_t buffer[kChunk];
@@ -179,103 +204,42 @@ bool decompressFile(std::FILE* source, std::FILE* output, DriverContext& context
         if (!handle || status != OK) return statusFailure(handle, status);
         ++streamsBegun;
         while (status == OK) {
-            ui.setActionLabel("Reading...");
+            if (decompressing) ui.setActionLabel("Reading...");
             const int32_t n = fileRead(&status, handle, buffer, kChunk);
-            ui.setActionLabel("Decompressing in memory...");
+            if (decompressing) ui.setActionLabel("Decompressing in memory...");
             if (status == DATA_ERROR_MAGIC) return statusFailure(handle, status);
-            if ((status == OK || status == STREAM_END) && n > 0) std::fwrite(buffer, 1, n, output);
+            if (decompressing && (status == OK || status == STREAM_END) && n > 0) std::fwrite(buffer, 1, n, output);
             countBytes(context, n);
             updateProgress(context, true);
-            if (!fileOk(output)) {
+            if (!decompressing) ui.pumpMessages();
+            if (decompressing && !fileOk(output)) {
                 int32_t ignored = OK;
                 fileReadClose(&ignored, handle);
                 return ioFailure();
             }
         }
         if (status != STREAM_END) return statusFailure(handle, status);
-        if (!carried.takeFrom(handle)) {
-            reportInternalError(ui, "Read unused in decompress");
-            int32_t ignored = OK;
-            fileReadClose(&ignored, handle);
-            return false;
-        }
-        fileReadClose(&status, handle);
-        if (ui.abortRequested()) return false;
-        ui.setActionLabel("Writing to disk and cleaning unused memory...");
-        if (status != OK) {
-            reportInternalError(ui, "Read unused in decompress");
-            return false;
-        }
-        if (carried.count == 0 && atEndOfFile(source)) break;
-    }
-    if (!fileOk(source) || !fileOk(output) || std::fflush(output) != 0) return ioFailure();
-    return true;
-}
-
-bool testFile(std::FILE* source, DriverContext& context) {
-    DriverUi& ui = context.ui;
-    auto ioFailure = [&] {
-        reportIoError(ui);
-        reportInternalError(ui, "End in test");
-        return false;
-    };
-    int streamsBegun = 0;
-    auto statusFailure = [&](CodecFile* handle, int32_t status) {
-        int32_t ignored = OK;
-        fileReadClose(&ignored, handle);
-        switch (status) {
-            case CONFIG_ERROR: reportConfigError(ui); return false;
-            case IO_ERROR: return ioFailure();
-            case DATA_ERROR: ui.reportError("Data integrity (CRC) error in data", false); return false;
-            case MEM_ERROR: reportOutOfMemory(ui); return false;
-            case UNEXPECTED_EOF: ui.reportError("file ends unexpectedly", false); return false;
-            case DATA_ERROR_MAGIC:
-                if (streamsBegun > 1) return true;
-                ui.reportError("Bad number, file not created by ZOR", false);
-                return false;
-            default: reportInternalError(ui, "Unexpected error while testing"); return false;
-        }
-    };
-
-    if (!fileOk(source)) return ioFailure();
-
-    Carried carried;
-    uint8_t buffer[kChunk];
-    const EngineSettings& s = context.settings;
-    for (;;) {
-        int32_t status = OK;
-        CodecFile* handle =
-            fileReadOpen(&status, source, s.verbosity, s.smallMode, carried.bytes, carried.count, pumpFor(ui));
-        if (!handle || status != OK) return statusFailure(handle, status);
-        ++streamsBegun;
-        while (status == OK) {
-            const int32_t n = fileRead(&status, handle, buffer, kChunk);
-            countBytes(context, n);
-            updateProgress(context, true);
-            ui.pumpMessages();
-            if (status == DATA_ERROR_MAGIC) return statusFailure(handle, status);
-        }
-        if (status != STREAM_END) return statusFailure(handle, status);
         const bool tookUnused = carried.takeFrom(handle);
-        if (ui.abortRequested()) {
-            fileReadClose(&status, handle);
-            return false;
-        }
-        if (!tookUnused) {
-            reportInternalError(ui, "Read unused in test");
-            int32_t ignored = OK;
-            fileReadClose(&ignored, handle);
-            return false;
-        }
-        fileReadClose(&status, handle);
-        if (status != OK) {
-            reportInternalError(ui, "Read unused in test");
+        int32_t closeStatus = OK;
+        fileReadClose(&closeStatus, handle);
+        if (ui.abortRequested()) return false;
+        if (decompressing) ui.setActionLabel("Writing to disk and cleaning unused memory...");
+        if (!tookUnused || closeStatus != OK) {
+            reportInternalError(ui, kind.unusedText);
             return false;
         }
         if (carried.count == 0 && atEndOfFile(source)) break;
     }
-    if (!fileOk(source)) return ioFailure();
+    if (!fileOk(source) || (output && (!fileOk(output) || std::fflush(output) != 0))) return ioFailure();
     return true;
 }
+
+}  // namespace
+
+bool decompressFile(std::FILE* source, std::FILE* output, DriverContext& context) {
+    return driveStreams(source, output, context, kDecompress);
+}
+
+bool testFile(std::FILE* source, DriverContext& context) { return driveStreams(source, nullptr, context, kTest); }
 
 }  // namespace zor
