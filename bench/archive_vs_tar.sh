@@ -4,7 +4,9 @@
 # The first table shows what the archive layer adds around the codec (the
 # target is at most 1.03 x); the second shows per-file overhead against
 # tar piped into bzip2 -9 (target at most 1.3 x, bzip2 in one thread). The
-# peers are run only as black boxes. Each figure is the best of REPEAT runs.
+# peers are run only as black boxes. Each figure is the best of REPEAT runs,
+# in CPU seconds (user + system, children included) so that other load on a
+# shared machine does not decide the ratios.
 # Usage: bench/archive_vs_tar.sh [ZOR_CLI] [REPEAT]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -39,8 +41,8 @@ best() {
     i=0
     while [ "$i" -lt "$repeat" ]; do
         rm -rf "$work/out" && mkdir -p "$work/out"
-        /usr/bin/time -f "%e" -o "$work/time.txt" sh -c "$1"
-        t=$(cat "$work/time.txt")
+        /usr/bin/time -f "%U %S" -o "$work/time.txt" sh -c "$1"
+        t=$(awk '{ print $1 + $2 }' "$work/time.txt")
         if [ -z "$b" ] || awk -v a="$t" -v c="$b" 'BEGIN{exit !(a<c)}'; then b="$t"; fi
         i=$((i + 1))
     done
@@ -62,7 +64,7 @@ tunpack=$(best "\"$cli\" unpack -q \"$work/tree.zor\" -d \"$work/out\" --overwri
 diff -r "$tree" "$work/out" >/dev/null || echo "MISMATCH after unpacking the tree"
 tbunz=$(best "bzip2 -dc \"$work/tree.tar.bz2\" | tar xf - -C \"$work/out\"")
 
-printf '%-34s %9s %9s %7s\n' case zor_s peer_s ratio
+printf '%-34s %9s %9s %7s\n' case zor_cpu_s peer_cpu_s ratio
 row() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN { printf "%-34s %9.2f %9.2f %7.3f\n", n, a, b, a / b }'; }
 row "pack 20 MB / compress" "$pack" "$compress"
 row "unpack 20 MB / decompress" "$unpack" "$decompress"

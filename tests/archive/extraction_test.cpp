@@ -104,6 +104,17 @@ TEST_F(Extraction, PasswordIsCheckedBeforeAnythingIsWrittenAndNothingIsLeftInTem
     EXPECT_GE(ui.passwordClears, 3);
 }
 
+TEST_F(Extraction, AProtectedArchiveOfOnlyFoldersAndEmptyFilesStillChecksThePassword) {
+    writeFile(folder / "src/empty", "");
+    context.packingPassword = "pw";
+    ASSERT_EQ(pack(folder / "p.zor", {"src"}), OperationOutcome::Succeeded);
+    ui.passwords = {std::string("nope")};
+    EXPECT_EQ(extract(folder / "p.zor", folder / "out"), OperationOutcome::Failed);
+    EXPECT_EQ(ui.passwordPrompts, 1);
+    EXPECT_EQ(ui.reportTexts(), std::vector<std::string>{"Password is not correct!"});
+    EXPECT_FALSE(exists(folder / "out/src"));
+}
+
 TEST_F(Extraction, ASelectionInTheListExtractsNothing) {
     packSample();
     context.listSelection = {{"src", true, ""}};
