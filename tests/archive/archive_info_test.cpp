@@ -48,15 +48,5 @@ TEST(ArchiveInfo, RatioBeyondTheBarKeepsItsTextAndStopsTheBar) {
     EXPECT_EQ(archiveInfoValues(header).ratioBarPosition, 0);
 }
 
-TEST(ArchiveInfo, LinesPairTheDialogLabelsWithTheirValues) {
-    ArchiveHeader header = newArchiveHeader();
-    header.locked = 1;
-    const auto lines = archiveInfoLines(archiveInfoValues(header));
-    ASSERT_EQ(lines.size(), 7u);
-    EXPECT_STREQ(lines.front().label, "Total size:");
-    EXPECT_STREQ(lines.back().label, "Locked:");
-    EXPECT_EQ(lines.back().value, "Yes");
-}
-
 }  // namespace
 }  // namespace zor
