@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "platform/regular_file.h"
+
 namespace zor {
 namespace {
 
@@ -21,10 +23,10 @@ ArchiveReader::~ArchiveReader() { close(); }
 
 bool ArchiveReader::open(const std::string& path) {
     close();
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = openRegularFile(path);
     if (!file_) return false;
     struct stat status {};
-    if (::fstat(::fileno(file_), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(::fileno(file_), &status) != 0) {
         close();
         return false;
     }

@@ -24,6 +24,7 @@
 #include "archive/tree_walk.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
+#include "platform/regular_file.h"
 
 namespace zor {
 namespace {
@@ -171,9 +172,9 @@ private:
     }
 
     OperationOutcome packFile(const PackItem& item, std::size_t index) {
-        files_.input = std::fopen(item.diskPath.c_str(), "rb");
+        files_.input = openRegularFile(item.diskPath);
         struct stat status {};
-        if (!files_.input || ::fstat(::fileno(files_.input), &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (!files_.input || ::fstat(::fileno(files_.input), &status) != 0) {
             return failWith(kCannotOpenInputMessage);
         }
         if (static_cast<uint64_t>(status.st_size) > std::numeric_limits<uint32_t>::max()) {

@@ -9,6 +9,7 @@
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/folders.h"
+#include "platform/regular_file.h"
 #include "platform/volumes.h"
 #include "tests/platform/temp_folder.h"
 
@@ -132,6 +133,20 @@ TEST(Folders, TemporaryFolderFollowsTmpdirAndEndsWithSlash) {
     ::setenv("TMPDIR", (folder / "missing").c_str(), 1);
     EXPECT_EQ(temporaryFolder(), "/tmp/");
     if (saved) ::setenv("TMPDIR", previous.c_str(), 1); else ::unsetenv("TMPDIR");
+}
+
+TEST(RegularFile, OpensFilesButNeverWaitsOnAPipeOrOpensAFolder) {
+    TempFolder folder;
+    writeFile(folder / "file", "abc");
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0644), 0);
+    std::FILE* file = openRegularFile(folder / "file");
+    ASSERT_NE(file, nullptr);
+    char buffer[4] = {};
+    EXPECT_EQ(std::fread(buffer, 1, 4, file), 3u);
+    std::fclose(file);
+    EXPECT_EQ(openRegularFile(folder / "pipe"), nullptr) << "no writer: a blocking open would hang here";
+    EXPECT_EQ(openRegularFile(folder.path()), nullptr);
+    EXPECT_EQ(openRegularFile(folder / "missing"), nullptr);
 }
 
 TEST(Volumes, KeepsRealFileSystemsRootFirstAndDecodesEscapes) {
