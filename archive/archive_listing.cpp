@@ -19,10 +19,28 @@ std::string withoutFinalSeparator(const std::string& name) {
     return name;
 }
 
-void sortByCaption(std::vector<ArchiveListRow>& rows) {
-    // std::string compares its bytes as unsigned values, which is the order the list shows.
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const ArchiveListRow& a, const ArchiveListRow& b) { return a.caption < b.caption; });
+// A listing holds at most this many folders and this many files: far more
+// than a person scrolls through, few enough that a hostile archive of
+// millions of entries in one folder cannot exhaust memory.
+constexpr std::size_t kMaxListedRows = 100000;
+
+// std::string compares its bytes as unsigned values, which is the order the list shows.
+bool byCaption(const ArchiveListRow& a, const ArchiveListRow& b) { return a.caption < b.caption; }
+
+void sortByCaption(std::vector<ArchiveListRow>& rows) { std::stable_sort(rows.begin(), rows.end(), byCaption); }
+
+// Keeps the rows that come first in the list's order, up to the limit. Done
+// as rows arrive (whenever twice the limit is reached), so a folder of
+// millions of entries never holds more than twice the limit in memory.
+void keepFirstRows(std::vector<ArchiveListRow>& rows) {
+    if (rows.size() <= kMaxListedRows) return;
+    std::nth_element(rows.begin(), rows.begin() + kMaxListedRows, rows.end(), byCaption);
+    rows.resize(kMaxListedRows);
+}
+
+void addRow(std::vector<ArchiveListRow>& rows, ArchiveListRow&& row) {
+    rows.push_back(std::move(row));
+    if (rows.size() >= 2 * kMaxListedRows) keepFirstRows(rows);
 }
 
 // The row for `entry` when it belongs in the folder shown, or nothing.
@@ -127,18 +145,15 @@ std::optional<ArchiveListing> ListArchiveFolder(OperationContext& context, const
             return std::nullopt;
         }
         auto row = rowFor(entry, window);
-        if (!row) continue;
-        if (row->isFolder) {
-            listing.folders.push_back(std::move(*row));
-        } else {
-            listing.listedBytes += row->size;
-            listing.files.push_back(std::move(*row));
-        }
+        if (row) addRow(row->isFolder ? listing.folders : listing.files, std::move(*row));
     }
     if (showReading) status(kReadingFilesStatus + std::to_string(reader.entryIndex()));
 
+    keepFirstRows(listing.folders);
+    keepFirstRows(listing.files);
     sortByCaption(listing.folders);
     sortByCaption(listing.files);
+    for (const ArchiveListRow& file : listing.files) listing.listedBytes += file.size;
     listing.totals = totalsText(static_cast<int64_t>(listing.folders.size()),
                                 static_cast<int64_t>(listing.files.size()), listing.listedBytes);
     window.ListingFresh = 1;
