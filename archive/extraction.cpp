@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "archive/archive_reader.h"
+#include "archive/clean_up.h"
 #include "archive/entry_data_stream.h"
 #include "archive/entry_names.h"
 #include "archive/password_prompt.h"
@@ -141,9 +142,9 @@ private:
         if (ui_.abortRequested()) {
             ui_.clearAbortRequest();
             if (password_) ui_.clearDecryptPassword();
-            output.reset();  // the partly written file stays as far as it got
-            context_.selection.clear();
-            context_.items.clear();
+            OperationFiles files;
+            files.input = output.release();  // closed; the partly written file stays as far as it got
+            CleanUpAfterFailure(context_, files);
             ui_.closeProgress();
             return OperationOutcome::Aborted;
         }
