@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <vector>
 
@@ -86,6 +87,39 @@ inline CliResult runCliWithFileLimit(const std::string& folder, const std::vecto
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, savedHandler);
     return process.wait();
+}
+
+// A tmpfs of a few KB mounted at `folder` (created if needed), for a real
+// full disk or a read-only destination; mounted() is false where the
+// process may not mount (then the test skips).
+class SmallFilesystem {
+public:
+    SmallFilesystem(const std::string& folder, std::size_t bytes, bool readOnly = false) : folder_(folder) {
+        std::filesystem::create_directories(folder_);
+        const std::string options = "size=" + std::to_string(bytes) + ",mode=0777";
+        mounted_ = ::mount("tmpfs", folder_.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
+    }
+    ~SmallFilesystem() {
+        if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+    }
+    SmallFilesystem(const SmallFilesystem&) = delete;
+    SmallFilesystem& operator=(const SmallFilesystem&) = delete;
+
+    bool mounted() const { return mounted_; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+// Bytes that do not compress: the compressed stream is a little longer than they are.
+inline std::string incompressibleBytes(std::size_t length, uint32_t seed = 12345) {
+    std::string bytes(length, '\0');
+    for (char& byte : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<char>(seed >> 23);
+    }
+    return bytes;
 }
 
 }  // namespace zor::test
