@@ -170,6 +170,7 @@ private:
     void ListArchiveFolder();
     bool enterForeignArchive(const QString& path);
     void openFileFromList(int row);
+    int activatedRow() const;
     void openArchiveFolder(const QString& caption);
 
     // zor_tray.cpp

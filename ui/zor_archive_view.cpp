@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace zor {
 
 void TZOR_Main::setArchiveColumns() {
@@ -133,11 +135,18 @@ void TZOR_Main::openFileFromList(int row) {
     if (enterZorArchive(path, false) == ArchiveOpening::NotZor) OpenWithAssociatedProgram(*item);
 }
 
-void TZOR_Main::DirListDblClick() {
+int TZOR_Main::activatedRow() const {
+    // The row the list itself activates after this handler: the one clicked
+    // (or the current one for Enter); otherwise the first selected.
+    const QModelIndex current = DirList->currentIndex();
     const std::vector<int> rows = DirList->SelectedRows();
-    if (rows.empty()) return;
-    const int row = rows.front();
-    if (state().InForeignArchive) return;
+    if (current.isValid() && std::find(rows.begin(), rows.end(), current.row()) != rows.end()) return current.row();
+    return rows.empty() ? -1 : rows.front();
+}
+
+void TZOR_Main::DirListDblClick() {
+    const int row = activatedRow();
+    if (row < 0 || state().InForeignArchive) return;
     if (state().InArchive) {
         if (DirList->SubItem(row, 3) == QLatin1String(kFolderTypeText)) openArchiveFolder(DirList->Caption(row));
         return;

@@ -228,6 +228,28 @@ TEST_F(MainWindowTest, OpeningAFolderRaisesTheDepthAndUpLowersIt) {
     EXPECT_EQ(fixture.list().Folder(), root_);
 }
 
+TEST_F(MainWindowTest, DoubleClickActsOnTheClickedRowAmongSeveralSelected) {
+    WindowFixture fixture(root_);
+    TExpListView& list = fixture.list();
+    const int32_t depth = fixture.window->state().FolderDepth;
+    selectRows(list, {"data", "backup.zor"});
+    list.selectionModel()->setCurrentIndex(list.model()->index(rowOf(list, "backup.zor"), 0),
+                                           QItemSelectionModel::NoUpdate);
+    fixture.window->DirListDblClick();
+    EXPECT_EQ(fixture.window->state().InArchive, 1);
+    EXPECT_EQ(fixture.window->state().FolderDepth, depth) << "the folder data was not the one opened";
+}
+
+TEST_F(MainWindowTest, DeleteInsideAnArchiveIsRefused) {
+    WindowFixture fixture(root_, {root_ + "/backup.zor"});
+    ModalAnswerer answerer;
+    selectRows(fixture.list(), {"data"});
+    fixture.window->Delete1Click();
+    EXPECT_EQ(answerer.messages(), QStringList({"Delete in archive isn't supported yet"}));
+    EXPECT_TRUE(QFileInfo::exists(root_ + "/backup.zor"));
+    EXPECT_TRUE(QFileInfo::exists(root_ + "/data/one.txt"));
+}
+
 TEST_F(MainWindowTest, StartUpArgumentOpensAValidArchiveWithFiveColumns) {
     WindowFixture fixture(root_, {root_ + "/backup.zor"});
     const WindowState& state = fixture.window->state();
