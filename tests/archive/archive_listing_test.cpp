@@ -122,7 +122,7 @@ TEST_F(ArchiveListingTest, FirstTopLevelListingReportsItsReadingProgressOnly) {
     EXPECT_TRUE(status.empty());
 }
 
-TEST_F(ArchiveListingTest, ListingHasNoFixedEntryLimit) {
+TEST_F(ArchiveListingTest, ListingGoesBeyondThirtyThousandRowsOfAKind) {
     std::vector<HandEntry> entries;
     for (int i = 0; i < 30500; ++i) entries.push_back({numbered("f", i), false, "", 1, 0});
     for (int i = 0; i < 30500; ++i) entries.push_back({numbered("d", i, "\\"), true, "", 0, 0});
