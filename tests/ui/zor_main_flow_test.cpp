@@ -23,18 +23,16 @@ QByteArray sampleBytes(int size, quint32 seed) {
     return bytes;
 }
 
-class MainWindowFlowTest : public testing::Test {
+class MainWindowFlowTest : public TempFolderTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder_.isValid());
-        root_ = QDir(folder_.path()).canonicalPath();
+        TempFolderTest::SetUp();
         writeFile(root_ + "/src/a.txt", sampleBytes(20000, 1));
         writeFile(root_ + "/src/empty.txt", "");
         writeFile(root_ + "/src/sub/b.bin", sampleBytes(70000, 2));
         writeFile(root_ + "/src/sub/deeper/c.txt", "c");
         QDir().mkpath(root_ + "/out");
     }
-    void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
 
     // Packs the rows `names` of the folder shown into `archiveName` through
     // the Pack button and the pack-to dialog.
@@ -62,9 +60,6 @@ protected:
             box->findChild<QAbstractButton*>("OK")->click();
         };
     }
-
-    QTemporaryDir folder_;
-    QString root_;
 };
 
 TEST_F(MainWindowFlowTest, PackBrowseTestUnpackLockAndInfo) {

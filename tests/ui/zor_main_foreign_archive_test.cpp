@@ -53,16 +53,7 @@ std::vector<ForeignArchiveEntry> readAll(const QString& path, bool* complete = n
     return entries;
 }
 
-class ForeignArchiveTest : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder_.isValid());
-        root_ = QDir(folder_.path()).canonicalPath();
-    }
-    void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
-    QTemporaryDir folder_;
-    QString root_;
-};
+class ForeignArchiveTest : public TempFolderTest {};
 
 struct FormatCase {
     const char* file;

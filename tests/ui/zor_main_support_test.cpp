@@ -33,17 +33,7 @@ private:
     QTextBrowser browser_;
 };
 
-class MainWindowSupportTest : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder_.isValid());
-        root_ = QDir(folder_.path()).canonicalPath();
-    }
-    void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
-
-    QTemporaryDir folder_;
-    QString root_;
-};
+class MainWindowSupportTest : public TempFolderTest {};
 
 TEST(QtMessagePumpTest, RunsPendingEventsOnlyOnceTheIntervalHasPassed) {
     int delivered = 0;

@@ -151,6 +151,20 @@ inline QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A test working in a fresh folder `root_` (its canonical path); the
+// working folder, which the window changes, is reset afterwards.
+class TempFolderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder_.isValid());
+        root_ = QDir(folder_.path()).canonicalPath();
+    }
+    void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
+
+    QTemporaryDir folder_;
+    QString root_;
+};
+
 // A window started in `folder` (which becomes the working folder), with
 // fatal reports and Exit recorded instead of ending the test program.
 struct WindowFixture {

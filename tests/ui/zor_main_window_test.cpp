@@ -49,21 +49,16 @@ void writeZip(const QString& path) {
     archive_write_free(writer);
 }
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public TempFolderTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder_.isValid());
-        root_ = QDir(folder_.path()).canonicalPath();
+        TempFolderTest::SetUp();
         writeFile(root_ + "/data/one.txt", QByteArray(5000, 'x'));
         writeFile(root_ + "/data/sub/two.txt", "two");
         writeFile(root_ + "/notes.txt", "just text");
         packArchive(root_, {"data"}, root_ + "/backup.zor");
         writeZip(root_ + "/bundle.zip");
     }
-    void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
-
-    QTemporaryDir folder_;
-    QString root_;
 };
 
 TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndShortcuts) {
