@@ -1,15 +1,18 @@
 // codec_commands.cpp - zor-cli compress/decompress: one stream between two files or standard input and output.
 #include "cli/codec_commands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "cli/exit_status.h"
 #include "cli/stream_ui.h"
 #include "engine/file_drivers.h"
+#include "engine/parallel_compress_file.h"
 
 namespace zor::cli {
 
@@ -74,10 +77,18 @@ int runBetween(const Endpoints& files, const char* silentFailure, Drive drive) {
     return ui.fatal() ? kFatal : kFailed;
 }
 
-int runCompress(const Endpoints& files) {
-    return runBetween(files, "I/O or other error, bailing out.", [](std::FILE* in, std::FILE* out, DriverContext& c) {
-        return !compressFile(in, out, c).failed;
-    });
+// What `compress` is told: the two ends and how many threads make the stream.
+struct CompressRequest {
+    Endpoints files;
+    int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+};
+
+int runCompress(const CompressRequest& request) {
+    return runBetween(request.files, "I/O or other error, bailing out.",
+                      [&request](std::FILE* in, std::FILE* out, DriverContext& c) {
+                          c.settings.threads = request.threads;
+                          return !compressFileParallel(in, out, c).failed;
+                      });
 }
 
 int runDecompress(const Endpoints& files) {
@@ -95,10 +106,12 @@ void addEndpoints(CLI::App* command, Endpoints& files) {
 }  // namespace
 
 void addCodecCommands(CLI::App& app, int& exitStatus) {
-    auto compressFiles = std::make_shared<Endpoints>();
+    auto compressRequest = std::make_shared<CompressRequest>();
     CLI::App* compress = app.add_subcommand("compress", "compress one file into one ZOR stream (level 9)");
-    addEndpoints(compress, *compressFiles);
-    compress->callback([compressFiles, &exitStatus] { exitStatus = runCompress(*compressFiles); });
+    addEndpoints(compress, compressRequest->files);
+    compress->add_option("--threads", compressRequest->threads, "threads making the stream (default: all cores)")
+        ->check(CLI::Range(1, 256));
+    compress->callback([compressRequest, &exitStatus] { exitStatus = runCompress(*compressRequest); });
 
     auto decompressFiles = std::make_shared<Endpoints>();
     CLI::App* decompress = app.add_subcommand("decompress", "decompress a ZOR stream back into the original bytes");

@@ -194,6 +194,15 @@ void writeSymbols(EncoderState& s) {
     writeSymbolCodes(s);
 }
 
+void writeSortedBlock(EncoderState& s) {
+    for (uint8_t b : kBlockMagic) s.bits.putByte(b);
+    s.bits.putUInt32(s.blockCrc);
+    s.bits.putBits(1, 0);  // never randomised
+    s.bits.putBits(24, static_cast<uint32_t>(s.originPointer));
+    buildSymbols(s);
+    writeSymbols(s);
+}
+
 void encodeBlock(EncoderState& s, bool last) {
     if (s.blockLength > 0) {
         s.blockCrc = crcFinish(s.blockCrc);
@@ -211,14 +220,7 @@ void encodeBlock(EncoderState& s, bool last) {
         s.bits.putByte(static_cast<uint8_t>(0x30 + s.blockSizeLevel));
     }
 
-    if (s.blockLength > 0) {
-        for (uint8_t b : kBlockMagic) s.bits.putByte(b);
-        s.bits.putUInt32(s.blockCrc);
-        s.bits.putBits(1, 0);  // never randomised
-        s.bits.putBits(24, static_cast<uint32_t>(s.originPointer));
-        buildSymbols(s);
-        writeSymbols(s);
-    }
+    if (s.blockLength > 0) writeSortedBlock(s);
 
     if (last) {
         for (uint8_t b : kEndMarker) s.bits.putByte(b);

@@ -75,6 +75,11 @@ void startBlock(EncoderState& s);
 // at bits.output.
 void encodeBlock(EncoderState& s, bool last);
 
+// Writes one non-empty block, block magic to the last symbol code, through
+// s.bits: needs the final blockCrc and the sorted block (sortBlock). Blocks
+// encoded apart from their stream (on worker threads) come from here too.
+void writeSortedBlock(EncoderState& s);
+
 // The coding steps of encodeBlock, exposed for checking in isolation.
 //
 // buildSymbols: move-to-front and zero-run coding of the sorted block into

@@ -19,6 +19,9 @@ struct EngineSettings {
     int32_t workFactor = 30;
     int32_t verbosity = 0;
     int32_t smallMode = 0;
+    // Worker threads for one stream; 1 is the one-thread engine. The bytes
+    // written are the same for every count.
+    int32_t threads = 1;
 };
 
 // What the drivers need from the person-facing side. The archive layer's
