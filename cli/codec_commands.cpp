@@ -13,6 +13,7 @@
 #include "cli/stream_ui.h"
 #include "engine/file_drivers.h"
 #include "engine/parallel_compress_file.h"
+#include "engine/parallel_decompress.h"
 
 namespace zor::cli {
 
@@ -91,11 +92,18 @@ int runCompress(const CompressRequest& request) {
                       });
 }
 
-int runDecompress(const Endpoints& files) {
+// What `decompress` is told: the two ends and how many threads decode the blocks.
+struct DecompressRequest {
+    Endpoints files;
+    ParallelDecodeOptions options{static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()))};
+};
+
+int runDecompress(const DecompressRequest& request) {
     // The driver fails without a message only when the input does not begin with a stream.
-    return runBetween(files, "not a ZOR compressed stream", [](std::FILE* in, std::FILE* out, DriverContext& c) {
-        return decompressFile(in, out, c);
-    });
+    return runBetween(request.files, "not a ZOR compressed stream",
+                      [&request](std::FILE* in, std::FILE* out, DriverContext& c) {
+                          return decompressFileParallel(in, out, c, request.options);
+                      });
 }
 
 void addEndpoints(CLI::App* command, Endpoints& files) {
@@ -113,10 +121,12 @@ void addCodecCommands(CLI::App& app, int& exitStatus) {
         ->check(CLI::Range(1, 256));
     compress->callback([compressRequest, &exitStatus] { exitStatus = runCompress(*compressRequest); });
 
-    auto decompressFiles = std::make_shared<Endpoints>();
+    auto decompressRequest = std::make_shared<DecompressRequest>();
     CLI::App* decompress = app.add_subcommand("decompress", "decompress a ZOR stream back into the original bytes");
-    addEndpoints(decompress, *decompressFiles);
-    decompress->callback([decompressFiles, &exitStatus] { exitStatus = runDecompress(*decompressFiles); });
+    addEndpoints(decompress, decompressRequest->files);
+    decompress->add_option("--threads", decompressRequest->options.threads, "threads decoding blocks (default: all cores)")
+        ->check(CLI::Range(1, 256));
+    decompress->callback([decompressRequest, &exitStatus] { exitStatus = runDecompress(*decompressRequest); });
 }
 
 }  // namespace zor::cli

@@ -1,0 +1,34 @@
+// parallel_decompress.h - decompressing or testing one input of concatenated streams on several threads, with the one-thread results.
+//
+// The drivers here behave exactly like decompressFile and testFile of
+// file_drivers.h (same bytes written, same result, same messages through
+// the DriverUi, concatenated streams, the abort request honoured after a
+// stream), only faster on several cores. They need a seekable source; for
+// any other source, and for small inputs, they are the one-thread drivers.
+//
+// Memory: each worker holds one block store (3.6 MB), a copy of the
+// compressed bytes of its block (1.2 MB) and a piece of its output
+// (0.5 MB); the coordinator a window of compressed input of 1.2 MB per
+// worker and 0.25 MB more.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "engine/file_drivers.h"
+
+namespace zor {
+
+struct ParallelDecodeOptions {
+    int32_t threads = 2;  // workers decoding blocks; 1 or less: the one-thread driver
+    // Inputs with fewer bytes left than this are decoded on one thread,
+    // where starting the workers would cost more than they save.
+    int64_t smallestParallelInput = int64_t{1} << 20;
+};
+
+bool decompressFileParallel(std::FILE* source, std::FILE* output, DriverContext& context,
+                            const ParallelDecodeOptions& options);
+
+bool testFileParallel(std::FILE* source, DriverContext& context, const ParallelDecodeOptions& options);
+
+}  // namespace zor
