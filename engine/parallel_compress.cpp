@@ -187,7 +187,7 @@ void ParallelCompressor::joinBlocks(size_t mayRemain) {
 
 void ParallelCompressor::joinBlock(BlockJob& job) {
     const BitWriter& bits = job.state().bits;
-    for (int32_t offset = 0; offset < bits.outputLength; offset += kPiece) {
+    for (int32_t offset = 0; offset < bits.outputLength && status_ == OK; offset += kPiece) {
         appendBytesAsBits(out_, bits.output + offset, std::min(kPiece, bits.outputLength - offset));
         drainOutput();
     }
@@ -200,9 +200,14 @@ void ParallelCompressor::writeBytes(std::initializer_list<uint8_t> bytes) {
 }
 
 void ParallelCompressor::drainOutput() {
-    if (out_.outputLength == 0 || status_ != OK) return;
-    if (!sink_(area_.data(), static_cast<size_t>(out_.outputLength))) status_ = IO_ERROR;
-    bytesWritten_ += static_cast<uint64_t>(out_.outputLength);
+    // After a refused write the bytes are dropped, but the area is still
+    // emptied: it only ever holds one piece.
+    if (out_.outputLength > 0 && status_ == OK) {
+        if (sink_(area_.data(), static_cast<size_t>(out_.outputLength)))
+            bytesWritten_ += static_cast<uint64_t>(out_.outputLength);
+        else
+            status_ = IO_ERROR;
+    }
     out_.retarget(area_.data());
 }
 
