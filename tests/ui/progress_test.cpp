@@ -95,20 +95,6 @@ TEST(ProgressWindow, BarsTruncateThePercentagesAndStartAtZero) {
     EXPECT_EQ(child<QProgressBar>(form, "TotalProgress")->value(), 0);
 }
 
-TEST(ProgressWindow, LabelsShowWhatTheOperationSets) {
-    TProgressform form;
-    form.setTotalFiles(12);
-    form.setTotalDirectories(3);
-    form.setCurrentFileNumber(5);
-    form.setCurrentFileName(QStringLiteral("docs/report.txt"));
-    form.setAction(QStringLiteral("Compressing in memory..."));
-    EXPECT_EQ(child<QLabel>(form, "TotalFiles")->text(), QStringLiteral("12"));
-    EXPECT_EQ(child<QLabel>(form, "TotalDirectories")->text(), QStringLiteral("3"));
-    EXPECT_EQ(child<QLabel>(form, "CurrentFileNumber")->text(), QStringLiteral("5"));
-    EXPECT_EQ(child<QLabel>(form, "CurrentFileLabel")->text(), QStringLiteral("docs/report.txt"));
-    EXPECT_EQ(child<QLabel>(form, "ActionLabel")->text(), QStringLiteral("Compressing in memory..."));
-}
-
 TEST(ProgressThread, CopiesThePercentagesWhenTheEventLoopRunsAndEndsByItself) {
     TProgressform form;
     ProgressPercents percents{12.7f, 3.2f};

@@ -16,15 +16,6 @@ void runEvents(int ms) {
     QTest::qWait(ms);
 }
 
-TEST(ThreadedTimer, StartsWithTheDefaults) {
-    TThreadedTimer timer;
-    EXPECT_TRUE(timer.enabled());
-    EXPECT_EQ(timer.interval(), 1000u);
-    EXPECT_EQ(timer.threadPriority(), QThread::NormalPriority);
-    EXPECT_FALSE(timer.hasOnTimer());
-    EXPECT_FALSE(timer.running());
-}
-
 TEST(ThreadedTimer, RunsItsHandlerInTheOwnersThread) {
     TThreadedTimer timer;
     int ticks = 0;
