@@ -91,6 +91,11 @@ private:
         bool restoreReadOnly = false;
         struct stat existing {};
         if (::fstatat(parent, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (isTheArchive(existing)) {
+                ::close(parent);
+                ui_.reportError("File " + shownPath + " is the archive being extracted; it was not overwritten.", false);
+                return OperationOutcome::Failed;
+            }
             QuestionAnswer answer = QuestionAnswer::All;
             if (!overwriteAll_) {
                 ui_.hideProgress();
@@ -160,6 +165,14 @@ private:
         setAttributes(::fileno(output.get()), restoreReadOnly ? kAttributeReadOnly : entry.record.attributes);
         if (std::fclose(output.release()) != 0) return stop("I/O or other error, bailing out.");
         return result;
+    }
+
+    // An entry named like the archive itself (or a hard link to it) would
+    // truncate the archive while it is being read.
+    bool isTheArchive(const struct stat& existing) const {
+        struct stat archive {};
+        return ::fstat(::fileno(reader_.file()), &archive) == 0 && archive.st_dev == existing.st_dev &&
+               archive.st_ino == existing.st_ino;
     }
 
     OperationOutcome skip(int parent) {
