@@ -89,6 +89,25 @@ TEST_F(FolderDialogTest, PackToRefusesAnEmptyNameAndCloses) {
     EXPECT_FALSE(box.isVisible());
 }
 
+TEST_F(FolderDialogTest, APathLongerThan2560CharactersIsKeptWhole) {
+    // A cut folder path would put the archive, or the extracted files, in
+    // another folder.
+    QString deep = workPath_;
+    while (deep.size() <= 2600) deep += QStringLiteral("/") + QString(200, QLatin1Char('d'));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    ASSERT_TRUE(QDir::setCurrent(deep));
+    TPackToBox pack;
+    QSignalSpy packs(&pack, &TPackToBox::packRequested);
+    pack.prepareToShow(0);
+    pack.show();
+    child<QPushButton>(pack, "OK")->click();
+    ASSERT_EQ(packs.count(), 1);
+    EXPECT_EQ(packs.at(0).at(0).toString(), deep + QStringLiteral("/.zor"));
+    TUnPackToBox unpack;
+    unpack.prepareToShow(0);
+    EXPECT_EQ(unpack.extractionPath(), deep);
+}
+
 TEST_F(FolderDialogTest, PackToNameFieldTakesAtMost250Characters) {
     TPackToBox box;
     auto* name = child<QLineEdit>(box, "ArchiveName");
