@@ -95,7 +95,9 @@ int runCompress(const CompressRequest& request) {
 // What `decompress` is told: the two ends and how many threads decode the blocks.
 struct DecompressRequest {
     Endpoints files;
-    ParallelDecodeOptions options{static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()))};
+    // A short stream can still hold many blocks of repeated bytes, and one
+    // file's worth of starting threads is nothing: always go parallel.
+    ParallelDecodeOptions options{static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency())), 0};
 };
 
 int runDecompress(const DecompressRequest& request) {
