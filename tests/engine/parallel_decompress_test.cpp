@@ -233,6 +233,26 @@ TEST(ParallelDecompress, AbortTakesEffectAfterTheStreamAsOnOneThread) {
     EXPECT_EQ(contentsOf(output.get()), concat(assortedBlocks(6))) << "the first stream is written whole";
 }
 
+TEST(ParallelDecompress, AnInputThatCannotBeReadAgainGoesToOneThread) {
+    const std::vector<uint8_t> stream = concat({streamFor(assortedBlocks(4), 1), {'x'}});
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    std::thread writer([&] {
+        EXPECT_EQ(::write(ends[1], stream.data(), stream.size()), static_cast<ssize_t>(stream.size()));
+        ::close(ends[1]);
+    });
+    std::FILE* source = ::fdopen(ends[0], "rb");
+    TempFile output(std::tmpfile());
+    RecordingDriverUi ui;
+    DriverProgress progress;
+    DriverContext context{ui, progress, EngineSettings{}};
+    EXPECT_TRUE(decompressFileParallel(source, output.get(), context, {2, 0}));
+    writer.join();
+    std::fclose(source);
+    EXPECT_EQ(contentsOf(output.get()), concat(assortedBlocks(4)));
+    EXPECT_TRUE(ui.messages.empty());
+}
+
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
 #else
