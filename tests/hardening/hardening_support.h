@@ -48,6 +48,17 @@ inline std::vector<std::string> unexpectedItems(const FolderSnapshot& snapshot, 
     return unexpected;
 }
 
+// The contents of `expected` that no file of the snapshot holds.
+inline std::vector<std::string> missingContents(const FolderSnapshot& snapshot, const std::set<std::string>& expected) {
+    std::set<std::string> found;
+    for (const auto& [path, what] : snapshot)
+        if (what.rfind("file: ", 0) == 0) found.insert(what.substr(6));
+    std::vector<std::string> missing;
+    for (const auto& bytes : expected)
+        if (!found.count(bytes)) missing.push_back(bytes);
+    return missing;
+}
+
 // Sample contents: a folder with a file, a top-level file and an empty file.
 struct SampleTree {
     std::map<std::string, std::string> files{
