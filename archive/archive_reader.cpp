@@ -19,6 +19,14 @@ bool seekTo(std::FILE* file, uint64_t offset) {
 
 }  // namespace
 
+bool entryRecordAgrees(const ArchiveEntry& entry) {
+    const EntryRecord& record = entry.record;
+    if (record.folder()) {
+        return record.size == 0 && record.packedSize == 0 && !entry.name.empty() && entry.name.back() == '\\';
+    }
+    return record.size > 0 || record.packedSize == 0;
+}
+
 ArchiveReader::~ArchiveReader() { close(); }
 
 bool ArchiveReader::open(const std::string& path) {

@@ -27,6 +27,13 @@ struct ArchiveEntry {
     uint64_t nextOffset = 0;  // of the next entry's record
 };
 
+// False when a record contradicts itself in a way the writer never
+// produces: a folder carrying data or lacking the final "\" of its name, or
+// an empty file carrying data. One flipped bit in isFolder or size makes
+// such a record, and a reader that believed it would pass over the file's
+// data without a word.
+bool entryRecordAgrees(const ArchiveEntry& entry);
+
 class ArchiveReader {
 public:
     enum class Step { Entry, End, Corrupt };

@@ -57,7 +57,9 @@ public:
             if (step == ArchiveReader::Step::Corrupt) return failAndEnd(kCorruptArchiveMessage);
             context_.entry = entry.record;
             context_.entryName = entry.name;
-            if (auto reason = unsafeEntryNameReason(entry.name, entry.record.folder())) {
+            auto reason = unsafeEntryNameReason(entry.name, entry.record.folder());
+            if (!reason && !entryRecordAgrees(entry)) reason = "its record is damaged";
+            if (reason) {
                 ui_.reportError("Entry \"" + printable(entry.name) + "\" was not extracted: " + *reason + ".", false);
                 outcome_ = OperationOutcome::Failed;
                 continue;

@@ -128,8 +128,8 @@ private:
 
     // Succeeded when testing goes on (the entry passed or was reported corrupt); Aborted or Fatal otherwise.
     OperationOutcome testOne(const ArchiveEntry& entry) {
-        bool passed = true;
-        if (!entry.record.folder() && entry.record.size > 0) {
+        bool passed = entryRecordAgrees(entry);
+        if (passed && !entry.record.folder() && entry.record.size > 0) {
             if (password_) {
                 ui_.setActionLabel("Decrypting file ...");
                 ui_.pumpMessages();
