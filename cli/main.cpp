@@ -4,8 +4,10 @@
 #include "cli/archive_commands.h"
 #include "cli/codec_commands.h"
 #include "cli/exit_status.h"
+#include "platform/heap_tuning.h"
 
 int main(int argc, char** argv) {
+    zor::keepFreedMemoryForReuse();
     CLI::App app{"zor-cli - the command-line companion of the ZOR archiver"};
     app.set_version_flag("--version", "zor-cli 2.00 (build 61)");
     app.require_subcommand(1);

@@ -1,6 +1,8 @@
 // block_sort.cpp - chooses the rotation sort for a block and implements the fallback (prefix-doubling) sort.
 //
-// Choice. Short blocks (under 10000 bytes) use the fallback sort directly.
+// Choice. Short blocks (under 10000 bytes) are sorted by direct comparison
+// when their rotations all differ (short_block_sort.cpp: the order is then
+// unique), and by the fallback sort otherwise.
 // Longer ones try the main sort (main_sort.cpp) with a work allowance of
 // N * ((workFactor - 1) / 3) comparison stretches; highly repetitive text
 // exhausts it, and the fallback sort then starts over.
@@ -20,6 +22,7 @@
 #include <cstdint>
 
 #include "engine/internal_error.h"
+#include "engine/short_block_sort.h"
 #include "engine/three_way_partition.h"
 
 namespace zor {
@@ -177,7 +180,9 @@ void sortBlock(EncoderState& s) {
     int32_t n = s.blockLength;
     uint32_t* ptr = s.sortedPositions;
     if (n < kMainSortMinimum) {
-        fallbackSort(ptr, s.workB, s.bucketTable, n);
+        // The text's array has room behind the text for the comparison sort's repeated copy.
+        uint8_t* scratch = s.blockText + ((n + 7) & ~7);
+        if (!sortShortBlockByComparison(ptr, s.blockText, scratch, n)) fallbackSort(ptr, s.workB, s.bucketTable, n);
     } else {
         int32_t rankOffset = n + kOvershoot;
         if (rankOffset & 1) ++rankOffset;
