@@ -11,6 +11,10 @@ int main(int argc, char** argv) {
     CLI::App app{"zor-cli - the command-line companion of the ZOR archiver"};
     app.set_version_flag("--version", "zor-cli 2.00 (build 61)");
     app.require_subcommand(1);
+    app.footer(
+        "Passwords: the archive password is an obfuscation compatible with the ZOR format, not strong encryption.\n"
+        "Use a real encryption tool for secrets.\n"
+        "Exit status: 0 success, 1 failed or damaged input, 2 usage error, 3 fatal error.");
 
     int exitStatus = zor::cli::kSuccess;
     zor::cli::addCodecCommands(app, exitStatus);
