@@ -47,7 +47,7 @@ namespace {
 // Larger than any block an encoder writes: 900000 incompressible bytes
 // take about 905000 bytes. A longer block is left to the one-thread driver.
 constexpr size_t kJobInput = 1200000;
-constexpr size_t kOutputPiece = 512 * 1024;
+constexpr size_t kOutputPiece = 256 * 1024;
 constexpr size_t kReadPiece = 256 * 1024;
 constexpr uint64_t kOutputUnit = kFileBufferSize;  // the one-thread driver's read size
 constexpr auto kPumpInterval = std::chrono::milliseconds(20);

@@ -8,7 +8,7 @@
 //
 // Memory: each worker holds one block store (3.6 MB), a copy of the
 // compressed bytes of its block (1.2 MB) and a piece of its output
-// (0.5 MB); the coordinator a window of compressed input of 1.2 MB per
+// (0.25 MB); the coordinator a window of compressed input of 1.2 MB per
 // worker and 0.25 MB more.
 #pragma once
 
