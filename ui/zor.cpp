@@ -25,10 +25,8 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
-#include <QSystemTrayIcon>
 #include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace zor {
 
@@ -323,11 +321,8 @@ void TZOR_Main::openStartupArgument(const QString& argument) {
 }
 
 void TZOR_Main::BringToFront() {
-    if (TrayIcon && TrayIcon->isVisible()) RestoreClick();
-    if (isMinimized()) showMaximized();
-    show();
-    raise();
-    activateWindow();
+    // From the tray, from the task bar or from behind other windows alike.
+    RestoreClick();
 }
 
 }  // namespace zor
