@@ -95,7 +95,7 @@ void fileWrite(int32_t* status, CodecFile* handle, const void* data, int32_t len
     stream.availIn = static_cast<uint32_t>(length);
     stream.nextIn = static_cast<const uint8_t*>(data);
     for (;;) {
-        stream.pump.tick();
+        stream.pump.now();
         stream.availOut = kFileBufferSize;
         stream.nextOut = handle->buffer;
         const int32_t result = compressStep(&stream, RUN);
@@ -211,7 +211,7 @@ int32_t fileRead(int32_t* status, CodecFile* handle, void* data, int32_t length)
     stream.availOut = static_cast<uint32_t>(length);
     stream.nextOut = static_cast<uint8_t*>(data);
     for (;;) {
-        stream.pump.tick();
+        stream.pump.now();
         if (std::ferror(handle->handle)) {
             setStatus(status, handle, IO_ERROR);
             return 0;

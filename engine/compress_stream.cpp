@@ -88,7 +88,7 @@ bool flushOrFinishIsDone(const EncoderState& s) {
 bool runEncoder(EncoderState& s) {
     bool moved = false;
     while (true) {
-        s.stream->pump.tick();
+        s.stream->pump.now();
         if (s.phase == PHASE_OUTPUT) {
             moved |= giveOutput(s);
             if (s.outputPosition < s.outputLength()) break;

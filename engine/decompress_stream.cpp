@@ -26,7 +26,7 @@ DecoderState* decoderOf(CodecStream* stream) {
 int32_t runDecoder(DecoderState& s) {
     CodecStream& stream = *s.stream;
     for (;;) {
-        stream.pump.tick();
+        stream.pump.now();
         if (s.step == STEP_IDLE) return SEQUENCE_ERROR;
         if (s.step == STEP_OUTPUT) {
             if (s.smallMode)
@@ -66,7 +66,7 @@ int32_t decompressInit(CodecStream* stream, int32_t verbosity, int32_t smallMode
 }
 
 int32_t decompressStep(CodecStream* stream) {
-    if (stream) stream->pump.tick();
+    if (stream) stream->pump.now();
     DecoderState* s = decoderOf(stream);
     if (!s) return ARGUMENT_ERROR;
     // A damaged stream stays failed: going on from the failing read could

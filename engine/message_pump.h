@@ -1,10 +1,14 @@
 // message_pump.h - the per-stream hook through which long engine calls let a user interface process its events.
 //
-// The engine "calls the pump" at fixed points (per byte in some loops). A
-// call here only counts down; the hook itself runs once per `kPumpInterval`
-// ticks, so an unset hook costs one decrement and a predictable branch. The
-// hook lives in each stream's handle, so streams in different threads never
-// share one.
+// The engine "calls the pump" at fixed points. Points inside per-byte or
+// per-row loops `tick`: they only count down, and the hook runs once per
+// `kPumpInterval` ticks, so an unset hook costs one decrement and a
+// predictable branch. Points reached once per call or per portion of data
+// (a step call, a turn of the file layer's loop) use `now`, so that a long
+// run of such calls still reaches the hook every time; the hook itself must
+// be cheap when called often (the window's hook reads a clock and returns).
+// The hook lives in each stream's handle, so streams in different threads
+// never share one.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +31,7 @@ struct MessagePump {
         }
     }
 
-    // A pump point that always reaches the hook (between files, chunks).
+    // A pump point that always reaches the hook (per step call, per portion of data).
     inline void now() {
         countdown = kPumpInterval;
         if (hook) hook(context);
