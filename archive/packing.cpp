@@ -22,6 +22,7 @@
 #include "archive/entry_names.h"
 #include "archive/report_counter.h"
 #include "archive/tree_walk.h"
+#include "engine/parallel_compress_file.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/regular_file.h"
@@ -201,7 +202,7 @@ private:
             ui_.setCurrentFileNumber(static_cast<int64_t>(index));
             ReportCounter driverUi(ui_, true);
             DriverContext driver{driverUi, context_.progress, context_.settings};
-            const CompressResult result = compressFile(files_.input, files_.archive, driver);
+            const CompressResult result = compressFileParallel(files_.input, files_.archive, driver);
             if (driverUi.fatalReports > 0) {
                 fail(OperationOutcome::Fatal);  // the partial archive goes before the process may end
                 driverUi.releaseFatal();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <unistd.h>
 
 #include "archive/archive_info.h"
@@ -39,6 +40,7 @@ struct ArchiveOptions {
     std::string overwrite;           // unpack: ask, all or skip ("" = by standard input)
     PasswordOptions password;
     bool quiet = false;
+    int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));  // pack
 };
 
 TerminalOptions plainTerminal(const ArchiveOptions& options) {
@@ -102,6 +104,7 @@ int runPack(const ArchiveOptions& options) {
     if (passwordFailed) return kUsage;
     TerminalUi ui(plainTerminal(options));
     OperationContext context(ui);
+    context.settings.threads = options.threads;
     for (const std::string& item : options.items) {
         auto selected = selectedItemFor(item);
         if (!selected) {
@@ -290,6 +293,8 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     auto pack = std::make_shared<ArchiveOptions>();
     CLI::App* packCommand = addCommand(app, "pack", "pack files and folders into a new ZOR archive", pack);
     packCommand->add_option("ITEM", pack->items, "files and folders to pack")->required();
+    packCommand->add_option("--threads", pack->threads, "threads compressing each file (default: all cores)")
+        ->check(CLI::Range(1, 256));
     addPasswordOptions(packCommand, *pack);
     packCommand->callback([pack, &exitStatus] { exitStatus = runPack(*pack); });
 

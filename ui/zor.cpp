@@ -14,6 +14,9 @@
 #include "ui/uiresources.h"
 #include "ui/unpackto.h"
 
+#include <algorithm>
+#include <thread>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -284,7 +287,7 @@ QString TZOR_Main::findHelpPage() const {
 }
 
 void TZOR_Main::FormCreate(const QStringList& arguments) {
-    context_->settings = EngineSettings {9, 30, 0, 0};
+    context_->settings = EngineSettings {9, 30, 0, 0, static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()))};
     state().InArchive = 0;
     state().ArchiveLevel = -1;
     state().InForeignArchive = 0;
