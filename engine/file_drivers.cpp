@@ -2,31 +2,17 @@
 #include "engine/file_drivers.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "engine/codec.h"
 #include "engine/codec_file.h"
+#include "engine/driver_reports.h"
 
 namespace zor {
 
 namespace {
 
 constexpr int32_t kChunk = kFileBufferSize;
-
-void pumpThroughUi(void* ui) { static_cast<DriverUi*>(ui)->pumpMessages(); }
-
-MessagePump pumpFor(DriverUi& ui) {
-    MessagePump pump;
-    pump.hook = pumpThroughUi;
-    pump.context = &ui;
-    return pump;
-}
-
-float percentOf(int64_t done, uint32_t whole) {
-    if (whole == 0) return 0.0f;
-    return static_cast<float>(std::floor(static_cast<double>(done) / static_cast<double>(whole) * 100.0));
-}
 
 void updateProgress(DriverContext& context, bool moveBars) {
     DriverProgress& p = context.progress;
@@ -39,16 +25,6 @@ void updateProgress(DriverContext& context, bool moveBars) {
 void countBytes(DriverContext& context, int32_t n) {
     context.progress.FileBytesDone += n;
     context.progress.TotalBytesDone += n;
-}
-
-// The user-visible messages of the drivers.
-void reportIoError(DriverUi& ui) { ui.reportError("I/O or other error, bailing out.", false); }
-void reportOutOfMemory(DriverUi& ui) { ui.reportError("Not enough memory", false); }
-void reportConfigError(DriverUi& ui) { ui.reportError("Configuration error", true); }
-void reportInternalError(DriverUi& ui, const char* text) {
-    char message[200];
-    std::snprintf(message, sizeof message, "Internal error: %s", text);
-    ui.reportError(message, true);
 }
 
 bool fileOk(std::FILE* file) { return !std::ferror(file); }

@@ -1,24 +1,13 @@
 // parallel_compress_file.cpp - reads a file in 5000-byte chunks into a ParallelCompressor and writes the stream to the archive.
 #include "engine/parallel_compress_file.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "engine/codec_file.h"
+#include "engine/driver_reports.h"
 #include "engine/parallel_compress.h"
 
 namespace zor {
-
-namespace {
-
-void pumpThroughUi(void* ui) { static_cast<DriverUi*>(ui)->pumpMessages(); }
-
-float percentOf(int64_t done, uint32_t whole) {
-    if (whole == 0) return 0.0f;
-    return static_cast<float>(std::floor(static_cast<double>(done) / static_cast<double>(whole) * 100.0));
-}
-
-}  // namespace
 
 CompressResult compressFileParallel(std::FILE* input, std::FILE* archive, DriverContext& context) {
     const EngineSettings& settings = context.settings;
@@ -28,14 +17,12 @@ CompressResult compressFileParallel(std::FILE* input, std::FILE* archive, Driver
     CompressResult result;
     result.failed = true;
     auto ioFailure = [&] {
-        ui.reportError("I/O or other error, bailing out.", false);
+        reportIoError(ui);
         return result;
     };
     if (std::ferror(input) || std::ferror(archive)) return ioFailure();
 
-    MessagePump pump;
-    pump.hook = pumpThroughUi;
-    pump.context = &ui;
+    const MessagePump pump = pumpFor(ui);
     auto sink = [archive](const uint8_t* data, size_t length) {
         return std::fwrite(data, 1, length, archive) == length && !std::ferror(archive);
     };
@@ -72,12 +59,12 @@ CompressResult compressFileParallel(std::FILE* input, std::FILE* archive, Driver
     }
     if (status == IO_ERROR) return ioFailure();
     if (status == MEM_ERROR) {
-        ui.reportError("Not enough memory", false);
-        ui.reportError("Internal error: End in compress", true);
+        reportOutOfMemory(ui);
+        reportInternalError(ui, "End in compress");
         return result;
     }
     if (status != OK) {
-        ui.reportError("Internal error: Unexpected error while compressing", true);
+        reportInternalError(ui, "Unexpected error while compressing");
         return result;
     }
     if (std::ferror(archive) || std::fflush(archive) != 0 || std::ferror(input)) return ioFailure();

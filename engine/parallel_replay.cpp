@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+#include "engine/driver_reports.h"
+
 namespace zor {
 
 namespace {
@@ -39,7 +41,7 @@ bool replayOneThread(std::FILE* source, int64_t start, std::FILE* output, uint64
                      DriverContext& context, const DriverProgress& progressAtStart) {
     context.progress = progressAtStart;
     if (fseeko(source, start, SEEK_SET) != 0) {
-        context.ui.reportError("I/O or other error, bailing out.", false);
+        reportIoError(context.ui);
         return false;
     }
     if (!output) return testFile(source, context);
@@ -49,7 +51,7 @@ bool replayOneThread(std::FILE* source, int64_t start, std::FILE* output, uint64
     functions.write = writeSkipping;
     std::FILE* through = fopencookie(&skipping, "wb", functions);
     if (!through) {
-        context.ui.reportError("I/O or other error, bailing out.", false);
+        reportIoError(context.ui);
         return false;
     }
     std::setvbuf(through, nullptr, _IONBF, 0);

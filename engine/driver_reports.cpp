@@ -1,0 +1,38 @@
+// driver_reports.cpp - the file drivers' shared messages, progress arithmetic and pump.
+#include "engine/driver_reports.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace zor {
+
+namespace {
+
+void pumpThroughUi(void* ui) { static_cast<DriverUi*>(ui)->pumpMessages(); }
+
+}  // namespace
+
+void reportIoError(DriverUi& ui) { ui.reportError("I/O or other error, bailing out.", false); }
+void reportOutOfMemory(DriverUi& ui) { ui.reportError("Not enough memory", false); }
+void reportConfigError(DriverUi& ui) { ui.reportError("Configuration error", true); }
+
+void reportInternalError(DriverUi& ui, const char* text) {
+    // The whole message fits the 200-byte buffer the drivers have always used.
+    char message[200];
+    std::snprintf(message, sizeof message, "Internal error: %s", text);
+    ui.reportError(message, true);
+}
+
+float percentOf(int64_t done, uint32_t whole) {
+    if (whole == 0) return 0.0f;
+    return static_cast<float>(std::floor(static_cast<double>(done) / static_cast<double>(whole) * 100.0));
+}
+
+MessagePump pumpFor(DriverUi& ui) {
+    MessagePump pump;
+    pump.hook = pumpThroughUi;
+    pump.context = &ui;
+    return pump;
+}
+
+}  // namespace zor
