@@ -5,32 +5,15 @@
 # figure is the best of REPEAT runs; memory is the peak resident size from
 # /usr/bin/time. Usage: bench/engine_vs_bzip2.sh [ZOR_CLI] [REPEAT]
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
-cli="${1:-$here/../build/release/cli/zor-cli}"
-repeat="${2:-3}"
-work="${BENCH_DIR:-/tmp/zor-bench}"
-"$here/make_corpus.sh" "$work/corpus" >/dev/null
-
-# measure CMD...: prints "seconds peak_kb" of the best run (stdout of CMD discarded)
-measure() {
-    best=""
-    i=0
-    while [ "$i" -lt "$repeat" ]; do
-        /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@"
-        t=$(cat "$work/time.txt")
-        if [ -z "$best" ] || awk -v a="${t% *}" -v b="${best% *}" 'BEGIN{exit !(a<b)}'; then best="$t"; fi
-        i=$((i + 1))
-    done
-    echo "$best"
-}
+. "$(cd "$(dirname "$0")" && pwd)/common.sh"
 
 printf '%-11s %11s %11s %11s %8s %8s %8s %8s %9s %9s\n' input bytes zor_size bz2_size c_ratio d_ratio c_mem_MB d_mem_MB bz_c_MB bz_d_MB
 for name in text binary repetitive random; do
     f="$work/corpus/$name"
-    zc=$(measure sh -c "\"$cli\" compress \"$f\" \"$work/$name.zs\"")
-    bc=$(measure sh -c "bzip2 -9 -c \"$f\" > \"$work/$name.bz2\"")
-    zd=$(measure sh -c "\"$cli\" decompress \"$work/$name.zs\" \"$work/$name.out\"")
-    bd=$(measure sh -c "bzip2 -d -c \"$work/$name.bz2\" > /dev/null")
+    zc=$(measure wall sh -c "\"$cli\" compress \"$f\" \"$work/$name.zs\"")
+    bc=$(measure wall sh -c "bzip2 -9 -c \"$f\" > \"$work/$name.bz2\"")
+    zd=$(measure wall sh -c "\"$cli\" decompress \"$work/$name.zs\" \"$work/$name.out\"")
+    bd=$(measure wall sh -c "bzip2 -d -c \"$work/$name.bz2\" > /dev/null")
     cmp -s "$f" "$work/$name.out" || echo "MISMATCH on $name"
     awk -v n="$name" -v b="$(stat -c %s "$f")" -v zs="$(stat -c %s "$work/$name.zs")" \
         -v bs="$(stat -c %s "$work/$name.bz2")" -v zc="$zc" -v bc="$bc" -v zd="$zd" -v bd="$bd" 'BEGIN {

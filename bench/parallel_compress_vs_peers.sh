@@ -8,36 +8,19 @@
 # streams are also compared: they must be byte-identical.
 # Usage: bench/parallel_compress_vs_peers.sh [ZOR_CLI] [REPEAT]
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
-cli="${1:-$here/../build/release/cli/zor-cli}"
-repeat="${2:-3}"
-work="${BENCH_DIR:-/tmp/zor-bench}"
-"$here/make_corpus.sh" "$work/corpus" >/dev/null
-
-# measure CMD...: prints "seconds peak_kb" of the run with the best time
-measure() {
-    best=""
-    i=0
-    while [ "$i" -lt "$repeat" ]; do
-        /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@"
-        t=$(cat "$work/time.txt")
-        if [ -z "$best" ] || awk -v a="${t% *}" -v b="${best% *}" 'BEGIN{exit !(a<b)}'; then best="$t"; fi
-        i=$((i + 1))
-    done
-    echo "$best"
-}
+. "$(cd "$(dirname "$0")" && pwd)/common.sh"
 
 echo "cores: $(nproc); load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-10s %9s %9s %7s %7s %7s %7s %7s %9s %9s %9s %6s %6s %6s\n' input zor1_s zor2_s 2/bz2 2/pbz2 2/lbz_n2 1/lbz_n1 \
     1/bz2 zor_size bz2_size lbz_size mem1MB mem2MB lbzMB
 for name in text binary repetitive random; do
     f="$work/corpus/$name"
-    z1=$(measure sh -c "\"$cli\" compress --threads 1 \"$f\" \"$work/$name.t1.zs\"")
-    z2=$(measure sh -c "\"$cli\" compress --threads 2 \"$f\" \"$work/$name.t2.zs\"")
-    bz=$(measure sh -c "bzip2 -9 -c \"$f\" > \"$work/$name.bz2\"")
-    pb=$(measure sh -c "pbzip2 -9 -p2 -c \"$f\" > \"$work/$name.pbz2\"")
-    l1=$(measure sh -c "lbzip2 -9 -n1 -c \"$f\" > \"$work/$name.lbz2\"")
-    l2=$(measure sh -c "lbzip2 -9 -n2 -c \"$f\" > \"$work/$name.lbz2\"")
+    z1=$(measure wall sh -c "\"$cli\" compress --threads 1 \"$f\" \"$work/$name.t1.zs\"")
+    z2=$(measure wall sh -c "\"$cli\" compress --threads 2 \"$f\" \"$work/$name.t2.zs\"")
+    bz=$(measure wall sh -c "bzip2 -9 -c \"$f\" > \"$work/$name.bz2\"")
+    pb=$(measure wall sh -c "pbzip2 -9 -p2 -c \"$f\" > \"$work/$name.pbz2\"")
+    l1=$(measure wall sh -c "lbzip2 -9 -n1 -c \"$f\" > \"$work/$name.lbz2\"")
+    l2=$(measure wall sh -c "lbzip2 -9 -n2 -c \"$f\" > \"$work/$name.lbz2\"")
     cmp -s "$work/$name.t1.zs" "$work/$name.t2.zs" || echo "STREAMS DIFFER on $name"
     awk -v n="$name" -v z1="$z1" -v z2="$z2" -v bz="$bz" -v pb="$pb" -v l1="$l1" -v l2="$l2" \
         -v zs="$(stat -c %s "$work/$name.t2.zs")" -v bs="$(stat -c %s "$work/$name.bz2")" \

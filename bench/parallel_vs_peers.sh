@@ -9,29 +9,10 @@
 # printed, since the machine is shared.
 # Usage: bench/parallel_vs_peers.sh [ZOR_CLI] [REPEAT]
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
-cli="${1:-$here/../build/release/cli/zor-cli}"
-repeat="${2:-3}"
-work="${BENCH_DIR:-/tmp/zor-bench}"
-"$here/make_corpus.sh" "$work/corpus" >/dev/null
+. "$(cd "$(dirname "$0")" && pwd)/common.sh"
 for peer in bzip2 pbzip2 lbzip2; do
     command -v "$peer" >/dev/null || { echo "missing $peer (apt-get install $peer)" >&2; exit 1; }
 done
-
-# measure KIND CMD...: best of REPEAT; KIND cpu = user+sys, wall = elapsed; prints "seconds peak_kb"
-measure() {
-    kind="$1"
-    shift
-    best=""
-    i=0
-    while [ "$i" -lt "$repeat" ]; do
-        /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@"
-        t=$(awk -v k="$kind" '{ if (k == "cpu") printf "%.3f %d", $2 + $3, $4; else printf "%.3f %d", $1, $4 }' "$work/time.txt")
-        if [ -z "$best" ] || awk -v a="${t% *}" -v b="${best% *}" 'BEGIN{exit !(a<b)}'; then best="$t"; fi
-        i=$((i + 1))
-    done
-    echo "$best"
-}
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-11s %6s | %6s %6s %7s | %7s %7s %8s %8s %7s | %6s %6s %6s %6s | %6s %6s\n' \
