@@ -13,8 +13,8 @@
 // gets the number of the group holding the rotation H positions later as
 // its class, so sorting each unresolved group by class orders it by the
 // first 2H bytes; new group heads are marked where the class changes. The
-// compared prefix doubles per round, so about log2(N) rounds suffice even
-// for periodic text. The classes live in the text's own array, so the text
+// compared prefix doubles per round, so about log2(N) rounds suffice; on
+// periodic text the rounds stop as soon as one splits nothing. The classes live in the text's own array, so the text
 // is rebuilt from the final order and the saved byte counts at the end.
 #include "engine/block_sort.h"
 
@@ -129,6 +129,7 @@ void fallbackSort(uint32_t* ptr, uint32_t* classes, uint32_t* bits, int32_t n) {
         }
 
         int32_t unresolved = 0;
+        bool split = false;
         int32_t r = -1;
         while (true) {
             // Skip the run of set bits: rows that are already alone.
@@ -156,6 +157,7 @@ void fallbackSort(uint32_t* ptr, uint32_t* classes, uint32_t* bits, int32_t n) {
                 for (int32_t i = l; i <= r; ++i) {
                     uint32_t cls = classes[ptr[i]];
                     if (previous != cls) {
+                        split |= i != l;
                         setBit(bits, i);
                         previous = cls;
                     }
@@ -163,7 +165,10 @@ void fallbackSort(uint32_t* ptr, uint32_t* classes, uint32_t* bits, int32_t n) {
             }
         }
         h *= 2;
-        if (h > n || unresolved == 0) break;
+        // A round that splits no group has reached the fixed point: every
+        // group left holds equal rotations, whose classes stay equal in any
+        // later round, so later rounds would leave the order as it is.
+        if (h > n || unresolved == 0 || !split) break;
     }
 
     // Rebuild the text: row i's rotation starts with the i-th smallest byte.
