@@ -47,7 +47,10 @@ namespace {
 // Larger than any block an encoder writes: 900000 incompressible bytes
 // take about 905000 bytes. A longer block is left to the one-thread driver.
 constexpr size_t kJobInput = 1200000;
-constexpr size_t kOutputPiece = 256 * 1024;
+// A job normally ends this far past the next candidate: enough for the
+// block's last bits and the decoder's look-ahead.
+constexpr size_t kJobTail = 16;
+constexpr size_t kOutputPiece = 64 * 1024;
 constexpr size_t kReadPiece = 256 * 1024;
 constexpr uint64_t kOutputUnit = kFileBufferSize;  // the one-thread driver's read size
 constexpr auto kPumpInterval = std::chrono::milliseconds(20);
@@ -63,6 +66,10 @@ struct Slot {
     uint64_t inputBase = 0;  // input byte of job[0]
     uint64_t startBit = 0;   // input bit of the candidate
     std::vector<uint8_t> job;
+    // The job stops at the next candidate rather than at kJobInput or the
+    // input's end; running out of it means that candidate was a false one.
+    bool cutShort = false;
+    bool outOfInput = false;
     uint64_t endBit = 0;
     std::vector<uint8_t> piece;
     size_t pieceSize = 0;
@@ -124,6 +131,7 @@ private:
                 if (stopping_) return;
             }
             // A failed candidate is reported unless it was dropped meanwhile.
+            slot.outOfInput = outcome == ParallelBlockDecoder::Outcome::OutOfInput;
             slot.stage = outcome == ParallelBlockDecoder::Outcome::Ready || slot.abandon ? Stage::Idle : Stage::Failed;
             slot.abandon = false;
             coordinatorWake_.notify_all();
@@ -223,10 +231,15 @@ private:
     // false when the window cannot hold that much.
     bool ensure(uint64_t upTo) {
         while (windowEnd() < upTo && !atEnd_) {
-            if (window_.size() + kReadPiece > capacity_) {
-                const uint64_t keep = std::max(windowBase_, expected_ / 8);
-                window_.erase(window_.begin(), window_.begin() + static_cast<ptrdiff_t>(keep - windowBase_));
-                windowBase_ = keep;
+            // Bytes before the chain's next block are no longer needed. They
+            // go once they are as many as the bytes kept (so each byte moves
+            // about once) or when the window is full, so the window stays near
+            // the compressed size of the blocks in flight.
+            const uint64_t consumed = std::max(windowBase_, expected_ / 8) - windowBase_;
+            const bool worthMoving = consumed >= kReadPiece && consumed >= window_.size() - consumed;
+            if (worthMoving || window_.size() + kReadPiece > capacity_) {
+                window_.erase(window_.begin(), window_.begin() + static_cast<ptrdiff_t>(consumed));
+                windowBase_ += consumed;
                 if (window_.size() + kReadPiece > capacity_) return false;
             }
             const size_t before = window_.size();
@@ -305,18 +318,33 @@ private:
             } else if (!nextCandidate(jobs_.back()->startBit, candidate)) {
                 return;
             }
-            const uint64_t first = candidate / 8;
-            if (!ensure(first + kJobInput)) return;
-            const size_t length = static_cast<size_t>(std::min<uint64_t>(kJobInput, windowEnd() - first));
-            const uint8_t* from = window_.data() + (first - windowBase_);
-            slot.job.assign(from, from + length);
-            slot.inputBase = first;
-            slot.startBit = candidate;
-            slot.level = level;
-            slot.stage = Stage::Assigned;
+            // A block holds a false magic only by rare chance, so the job
+            // ends just past the next candidate: the window and the job hold
+            // about one compressed block, not the longest one possible.
+            uint64_t next = 0;
+            const bool cut = nextCandidate(candidate, next) && next / 8 + kJobTail < candidate / 8 + kJobInput;
+            if (!assign(slot, candidate, level, cut ? next / 8 + kJobTail - candidate / 8 : kJobInput)) return;
             jobs_.push_back(&slot);
-            pool_.wakeWorkers();
         }
+    }
+
+    // Gives `slot` the candidate at input bit `candidate` with up to
+    // `length` bytes of input (lock held); false when the window cannot
+    // hold them.
+    bool assign(Slot& slot, uint64_t candidate, int32_t level, uint64_t length) {
+        const uint64_t first = candidate / 8;
+        if (!ensure(first + length)) return false;
+        const size_t have = static_cast<size_t>(std::min<uint64_t>(length, windowEnd() - first));
+        const uint8_t* from = window_.data() + (first - windowBase_);
+        slot.job.assign(from, from + have);
+        slot.cutShort = have < kJobInput && first + have < windowEnd();
+        slot.outOfInput = false;
+        slot.inputBase = first;
+        slot.startBit = candidate;
+        slot.level = level;
+        slot.stage = Stage::Assigned;
+        pool_.wakeWorkers();
+        return true;
     }
 
     // The first candidate after bit `after`, scanning further as needed.
@@ -381,6 +409,11 @@ private:
             for (;;) {
                 dispatch(level);
                 if (!jobs_.empty()) slot = jobs_.front();
+                if (slot && slot->stage == Stage::Failed && slot->cutShort && slot->outOfInput) {
+                    // The block runs past the candidate its job stopped at: read it again whole.
+                    if (!assign(*slot, slot->startBit, level, kJobInput)) return Verdict::Doubtful;
+                    continue;
+                }
                 if (slot && (slot->stage == Stage::Failed || slot->stage == Stage::PieceReady)) break;
                 waitAndPump(lock);
             }

@@ -7,9 +7,9 @@
 // any other source, and for small inputs, they are the one-thread drivers.
 //
 // Memory: each worker holds one block store (3.6 MB), a copy of the
-// compressed bytes of its block (1.2 MB) and a piece of its output
-// (0.25 MB); the coordinator a window of compressed input of 1.2 MB per
-// worker and 0.25 MB more.
+// compressed bytes of its block (about the block's size, 1.2 MB at most)
+// and a piece of its output (64 KB); the coordinator a window of the
+// compressed blocks in flight (1.2 MB per worker at most) and 0.25 MB more.
 #pragma once
 
 #include <cstdint>
