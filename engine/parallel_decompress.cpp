@@ -50,8 +50,8 @@ constexpr size_t kJobInput = 1200000;
 // A job normally ends this far past the next candidate: enough for the
 // block's last bits and the decoder's look-ahead.
 constexpr size_t kJobTail = 16;
-constexpr size_t kOutputPiece = 64 * 1024;
-constexpr size_t kReadPiece = 256 * 1024;
+constexpr size_t kOutputPiece = 32 * 1024;
+constexpr size_t kReadPiece = 128 * 1024;
 constexpr uint64_t kOutputUnit = kFileBufferSize;  // the one-thread driver's read size
 constexpr auto kPumpInterval = std::chrono::milliseconds(20);
 
@@ -176,10 +176,13 @@ enum class Verdict { Complete, Doubtful };
 class ParallelDecoder {
 public:
     ParallelDecoder(std::FILE* source, std::FILE* output, DriverContext& context, int32_t threads)
-        : source_(source), output_(output), context_(context), pool_(threads),
-          capacity_(kJobInput * static_cast<size_t>(threads) + kReadPiece) {
-        for (Slot& slot : pool_.slots()) slot.piece.resize(kOutputPiece);
-        window_.reserve(capacity_);
+        : source_(source), output_(output), context_(context), pool_(threads), origin_(ftello(source)),
+          readAhead_(kJobInput * static_cast<uint64_t>(threads)) {
+        for (Slot& slot : pool_.slots()) {
+            slot.piece.resize(kOutputPiece);
+            slot.job.reserve(kJobInput);  // kept for every block: never grown by doubling
+        }
+        window_.reserve(kReadPiece + 8);
     }
 
     uint64_t written() const { return written_; }
@@ -190,9 +193,9 @@ public:
         DriverUi& ui = context_.ui;
         uint64_t streamStart = 0;
         for (int32_t streams = 0;; ++streams) {
-            if (!ensure(streamStart + 4) || std::ferror(source_)) return Verdict::Doubtful;
-            const size_t have = static_cast<size_t>(std::min<uint64_t>(4, windowEnd() - streamStart));
-            const uint8_t* header = window_.data() + (streamStart - windowBase_);
+            if (!readAt(streamStart, 4, near_)) return Verdict::Doubtful;
+            const size_t have = near_.size();
+            const uint8_t* header = near_.data();
             int32_t level = 0;
             for (size_t i = 0; i < have; ++i) {
                 const bool fits = i < 3 ? header[i] == 0 : header[i] >= '1' && header[i] <= '9';
@@ -215,8 +218,8 @@ public:
             }
             if (output_) ui.setActionLabel("Writing to disk and cleaning unused memory...");
             streamStart = streamEnd;
-            if (!ensure(streamStart + 1)) return Verdict::Doubtful;
-            if (windowEnd() == streamStart) break;
+            if (!readAt(streamStart, 1, near_)) return Verdict::Doubtful;
+            if (near_.empty()) break;
         }
         if (std::ferror(source_) || (output_ && (std::ferror(output_) || std::fflush(output_) != 0)))
             return Verdict::Doubtful;
@@ -227,33 +230,38 @@ public:
 private:
     uint64_t windowEnd() const { return windowBase_ + window_.size(); }
 
-    // Reads until the window reaches input byte `upTo` or the input ends;
-    // false when the window cannot hold that much.
-    bool ensure(uint64_t upTo) {
-        while (windowEnd() < upTo && !atEnd_) {
-            // Bytes before the chain's next block are no longer needed. They
-            // go once they are as many as the bytes kept (so each byte moves
-            // about once) or when the window is full, so the window stays near
-            // the compressed size of the blocks in flight.
-            const uint64_t consumed = std::max(windowBase_, expected_ / 8) - windowBase_;
-            const bool worthMoving = consumed >= kReadPiece && consumed >= window_.size() - consumed;
-            if (worthMoving || window_.size() + kReadPiece > capacity_) {
-                window_.erase(window_.begin(), window_.begin() + static_cast<ptrdiff_t>(consumed));
-                windowBase_ += consumed;
-                if (window_.size() + kReadPiece > capacity_) return false;
-            }
-            const size_t before = window_.size();
-            window_.resize(before + kReadPiece);
-            const size_t n = std::fread(window_.data() + before, 1, kReadPiece, source_);
-            window_.resize(before + n);
-            // A read error also ends the reading; the chain then finds the input doubtful.
-            if (n < kReadPiece) atEnd_ = true;
-        }
-        return true;
+    // Reads the next piece of input into the window, which serves only the
+    // scan for candidates: what lies before the scan's last 7 bytes goes.
+    // False at the input's end or on a read error.
+    bool readMore() {
+        if (atEnd_) return false;
+        const uint64_t keep = std::clamp<uint64_t>(scannedTo_ - std::min<uint64_t>(scannedTo_, 7), windowBase_, windowEnd());
+        window_.erase(window_.begin(), window_.begin() + static_cast<ptrdiff_t>(keep - windowBase_));
+        windowBase_ = keep;
+        const size_t before = window_.size();
+        window_.resize(before + kReadPiece);
+        const size_t n = std::fread(window_.data() + before, 1, kReadPiece, source_);
+        window_.resize(before + n);
+        // A read error also ends the reading; the chain then finds the input doubtful.
+        if (n < kReadPiece) atEnd_ = true;
+        return n > 0;
     }
 
-    uint64_t bitsAtInput(uint64_t bit, int n) const {
-        return bitsAt(window_.data(), window_.size(), bit - windowBase_ * 8, n);
+    // Input bytes [first, first + length) into `into`, fewer at the input's
+    // end: from the window when it holds them, else read from the source,
+    // which then goes back to where the window ends. False on an error.
+    bool readAt(uint64_t first, uint64_t length, std::vector<uint8_t>& into) {
+        if (first >= windowBase_ && first + length <= windowEnd()) {
+            const uint8_t* from = window_.data() + (first - windowBase_);
+            into.assign(from, from + length);
+            return true;
+        }
+        into.clear();  // resizing from empty takes no more room than asked
+        into.resize(static_cast<size_t>(length));
+        if (fseeko(source_, origin_ + static_cast<off_t>(first), SEEK_SET) != 0) return false;
+        into.resize(std::fread(into.data(), 1, into.size(), source_));
+        const bool read = !std::ferror(source_);
+        return fseeko(source_, origin_ + static_cast<off_t>(windowEnd()), SEEK_SET) == 0 && read;
     }
 
     void pumpWhenDue() {
@@ -315,29 +323,29 @@ private:
             uint64_t candidate = 0;
             if (jobs_.empty()) {
                 candidate = expected_;
-            } else if (!nextCandidate(jobs_.back()->startBit, candidate)) {
+            } else if (!nextCandidate(jobs_.back()->startBit, expected_ / 8 + readAhead_, candidate)) {
                 return;
             }
             // A block holds a false magic only by rare chance, so the job
-            // ends just past the next candidate: the window and the job hold
-            // about one compressed block, not the longest one possible.
+            // ends just past the next candidate: it holds about one
+            // compressed block, not the longest one possible.
+            const uint64_t first = candidate / 8;
             uint64_t next = 0;
-            const bool cut = nextCandidate(candidate, next) && next / 8 + kJobTail < candidate / 8 + kJobInput;
-            if (!assign(slot, candidate, level, cut ? next / 8 + kJobTail - candidate / 8 : kJobInput)) return;
+            const bool cut = nextCandidate(candidate, first + kJobInput, next) && next / 8 + kJobTail < first + kJobInput;
+            if (!assign(slot, candidate, level, cut ? next / 8 + kJobTail - first : kJobInput, cut)) return;
             jobs_.push_back(&slot);
         }
     }
 
     // Gives `slot` the candidate at input bit `candidate` with up to
-    // `length` bytes of input (lock held); false when the window cannot
-    // hold them.
-    bool assign(Slot& slot, uint64_t candidate, int32_t level, uint64_t length) {
+    // `length` bytes of input (lock held); false when they cannot be read.
+    bool assign(Slot& slot, uint64_t candidate, int32_t level, uint64_t length, bool cut) {
         const uint64_t first = candidate / 8;
-        if (!ensure(first + length)) return false;
-        const size_t have = static_cast<size_t>(std::min<uint64_t>(length, windowEnd() - first));
-        const uint8_t* from = window_.data() + (first - windowBase_);
-        slot.job.assign(from, from + have);
-        slot.cutShort = have < kJobInput && first + have < windowEnd();
+        if (!readAt(first, length, slot.job)) {
+            readFailed_ = true;
+            return false;
+        }
+        slot.cutShort = cut && slot.job.size() == length;
         slot.outOfInput = false;
         slot.inputBase = first;
         slot.startBit = candidate;
@@ -347,16 +355,18 @@ private:
         return true;
     }
 
-    // The first candidate after bit `after`, scanning further as needed.
-    bool nextCandidate(uint64_t after, uint64_t& candidate) {
+    // The first candidate after bit `after`, scanning further as needed but
+    // not past input byte `limit`.
+    bool nextCandidate(uint64_t after, uint64_t limit, uint64_t& candidate) {
         for (;;) {
             while (!candidates_.empty() && candidates_.front() <= after) candidates_.pop_front();
             if (!candidates_.empty()) {
                 candidate = candidates_.front();
-                return true;
+                return candidate / 8 < limit;
             }
-            scannedTo_ = std::max(scannedTo_, windowBase_);
-            if (scannedTo_ + 8 > windowEnd() && !ensure(windowEnd() + kReadPiece)) return false;
+            if (scannedTo_ >= limit) return false;
+            if (scannedTo_ < windowBase_ && !restartScanAt(scannedTo_)) return false;
+            if (scannedTo_ + 8 > windowEnd() && !readMore()) return false;
             const uint64_t end = windowEnd();
             const uint64_t to = atEnd_ ? end : end - std::min<uint64_t>(end, 7);
             if (to <= scannedTo_) return false;
@@ -366,6 +376,16 @@ private:
             candidates_.insert(candidates_.end(), found.begin(), found.end());
             scannedTo_ = to;
         }
+    }
+
+    // Moves the scan back to input byte `first` (a new stream's start
+    // behind what the window holds).
+    bool restartScanAt(uint64_t first) {
+        if (fseeko(source_, origin_ + static_cast<off_t>(first), SEEK_SET) != 0) return false;
+        window_.clear();
+        windowBase_ = first;
+        atEnd_ = false;
+        return true;
     }
 
     void abandonAll() {
@@ -388,12 +408,15 @@ private:
         scannedTo_ = start + 4;
         uint32_t streamCrc = 0;
         for (;;) {
-            if (!ensure(expected_ / 8 + 11) || std::ferror(source_)) return Verdict::Doubtful;
-            if (expected_ + 48 > windowEnd() * 8) return Verdict::Doubtful;
-            const uint64_t magic = bitsAtInput(expected_, 48);
+            // The next block's magic, or the end marker and the stream CRC.
+            if (!readAt(expected_ / 8, 11, near_)) return Verdict::Doubtful;
+            const uint64_t bit = expected_ % 8;
+            const uint64_t bitsHeld = near_.size() * 8;
+            if (bit + 48 > bitsHeld) return Verdict::Doubtful;
+            const uint64_t magic = bitsAt(near_.data(), near_.size(), bit, 48);
             if (magic == kEndMagicBits) {
-                if (expected_ + 80 > windowEnd() * 8) return Verdict::Doubtful;
-                if (bitsAtInput(expected_ + 48, 32) != streamCrc) return Verdict::Doubtful;
+                if (bit + 80 > bitsHeld) return Verdict::Doubtful;
+                if (bitsAt(near_.data(), near_.size(), bit + 48, 32) != streamCrc) return Verdict::Doubtful;
                 end = (expected_ + 80 + 7) / 8;
                 return Verdict::Complete;
             }
@@ -409,9 +432,10 @@ private:
             for (;;) {
                 dispatch(level);
                 if (!jobs_.empty()) slot = jobs_.front();
+                if (readFailed_) return Verdict::Doubtful;
                 if (slot && slot->stage == Stage::Failed && slot->cutShort && slot->outOfInput) {
                     // The block runs past the candidate its job stopped at: read it again whole.
-                    if (!assign(*slot, slot->startBit, level, kJobInput)) return Verdict::Doubtful;
+                    if (!assign(*slot, slot->startBit, level, kJobInput, false)) return Verdict::Doubtful;
                     continue;
                 }
                 if (slot && (slot->stage == Stage::Failed || slot->stage == Stage::PieceReady)) break;
@@ -455,9 +479,12 @@ private:
     std::FILE* output_;
     DriverContext& context_;
     WorkerPool pool_;
-    const size_t capacity_;
+    const off_t origin_;           // where the input starts in the source
+    const uint64_t readAhead_;     // how far past the chain's next block candidates are looked for
+    bool readFailed_ = false;
+    std::vector<uint8_t> near_;    // a few bytes read at a stream's start or between blocks
 
-    std::vector<uint8_t> window_;  // input bytes windowBase_ to windowEnd()
+    std::vector<uint8_t> window_;  // input bytes windowBase_ to windowEnd(), for the scan
     uint64_t windowBase_ = 0;
     bool atEnd_ = false;
     uint64_t scannedTo_ = 0;

@@ -8,8 +8,8 @@
 //
 // Memory: each worker holds one block store (3.6 MB), a copy of the
 // compressed bytes of its block (about the block's size, 1.2 MB at most)
-// and a piece of its output (64 KB); the coordinator a window of the
-// compressed blocks in flight (1.2 MB per worker at most) and 0.25 MB more.
+// and a piece of its output (32 KB); the coordinator scans the input
+// through a window of 128 KB and reads each job's bytes from the source.
 #pragma once
 
 #include <cstdint>
