@@ -13,10 +13,15 @@ struct EntryData {
     uint64_t position;
     uint64_t remaining;
     CipherState* cipher;
+    const std::atomic<bool>* cancel;
 };
 
 ssize_t readEntryData(void* cookie, char* buffer, size_t size) {
     auto* data = static_cast<EntryData*>(cookie);
+    if (data->cancel && data->cancel->load(std::memory_order_relaxed)) {
+        errno = ECANCELED;
+        return -1;
+    }
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(size, data->remaining));
     if (wanted == 0) return 0;
     ssize_t got;
@@ -38,7 +43,12 @@ int closeEntryData(void* cookie) {
 }  // namespace
 
 std::FILE* openEntryDataStream(std::FILE* archive, uint64_t offset, uint64_t length, CipherState* cipher) {
-    auto* data = new EntryData{::fileno(archive), offset, length, cipher};
+    return openEntryDataStream(::fileno(archive), offset, length, cipher, nullptr);
+}
+
+std::FILE* openEntryDataStream(int archiveFd, uint64_t offset, uint64_t length, CipherState* cipher,
+                               const std::atomic<bool>* cancel) {
+    auto* data = new EntryData{archiveFd, offset, length, cipher, cancel};
     cookie_io_functions_t functions {};
     functions.read = readEntryData;
     functions.close = closeEntryData;

@@ -8,7 +8,7 @@
 
 #include "archive/archive_reader.h"
 #include "archive/clean_up.h"
-#include "archive/entry_data_stream.h"
+#include "archive/decode_ahead.h"
 #include "archive/entry_names.h"
 #include "archive/password_prompt.h"
 #include "archive/report_counter.h"
@@ -48,6 +48,7 @@ public:
             return failAndEnd("Cannot create the destination folder " + destination_);
         }
         context_.progress.totalSize = header.totalSize;
+        startDecodingAhead();
 
         ArchiveEntry entry;
         for (;;) {
@@ -139,14 +140,15 @@ private:
                 ui_.pumpMessages();
                 resetCipher(context_.cipher, *password_);
             }
-            FileHandle data(openEntryDataStream(reader_.file(), entry.dataOffset, entry.record.packedSize,
-                                                password_ ? &context_.cipher : nullptr));
-            if (!data) return stop(kCannotOpenFileMessage);
             DriverContext driver{counter, context_.progress, context_.settings};
             reportsBefore = counter.reports;
-            decoded = decompressFile(data.get(), output.get(), driver);
+            const std::optional<bool> result = decodeEntry(ahead_.get(), reader_, entry,
+                                                           password_ ? &context_.cipher : nullptr, output.get(), driver);
+            if (!result) return stop(kCannotOpenFileMessage);
+            decoded = *result;
         }
         if (ui_.abortRequested()) {
+            ahead_.reset();
             ui_.clearAbortRequest();
             if (password_) ui_.clearDecryptPassword();
             OperationFiles files;
@@ -167,6 +169,19 @@ private:
         setAttributes(::fileno(output.get()), restoreReadOnly ? kAttributeReadOnly : entry.record.attributes);
         if (std::fclose(output.release()) != 0) return stop("I/O or other error, bailing out.");
         return result;
+    }
+
+    // With several threads, workers decode the files ahead of this walk.
+    void startDecodingAhead() {
+        if (context_.settings.threads <= 1) return;
+        DecodeAheadPlan plan;
+        plan.archivePath = context_.window.ArchivePath;
+        plan.workers = context_.settings.threads;
+        plan.keepsOutput = true;
+        plan.password = password_;
+        plan.settings = context_.settings;
+        plan.wanted = [](const ArchiveEntry& entry) { return !unsafeEntryNameReason(entry.name, false); };
+        ahead_ = std::make_unique<DecodeAhead>(std::move(plan));
     }
 
     // An entry named like the archive itself (or a hard link to it) would
@@ -195,6 +210,7 @@ private:
     }
 
     OperationOutcome end(OperationOutcome outcome) {
+        ahead_.reset();
         ui_.clearDecryptPassword();
         reader_.close();
         ui_.hideProgress();
@@ -212,6 +228,7 @@ private:
     ArchiveReader reader_;
     SafeDestination target_;
     std::optional<std::string> password_;
+    std::unique_ptr<DecodeAhead> ahead_;  // stopped and joined when the extraction ends
     bool overwriteAll_ = false;
     bool stopped_ = false;
     OperationOutcome outcome_ = OperationOutcome::Succeeded;

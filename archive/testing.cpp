@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "archive/archive_reader.h"
-#include "archive/entry_data_stream.h"
+#include "archive/decode_ahead.h"
 #include "archive/extraction.h"
 #include "archive/password_prompt.h"
 #include "archive/report_counter.h"
@@ -40,6 +40,7 @@ public:
         context_.progress.totalSize = header.totalSize;
         ui_.setTotalFiles(header.numberOfFiles);
         ui_.setTotalDirectories(header.numberOfDirectories);
+        startDecodingAhead();
 
         const OperationOutcome outcome = context_.listSelection.empty() ? testAll() : testSelection();
         if (outcome == OperationOutcome::Aborted) return abort();
@@ -135,18 +136,16 @@ private:
                 ui_.pumpMessages();
                 resetCipher(context_.cipher, *password_);
             }
-            std::unique_ptr<std::FILE, int (*)(std::FILE*)> data(
-                openEntryDataStream(reader_.file(), entry.dataOffset, entry.record.packedSize,
-                                    password_ ? &context_.cipher : nullptr),
-                std::fclose);
-            if (!data) {
-                ui_.reportError(kCannotOpenFileMessage, false);
-                return OperationOutcome::Failed;
-            }
             context_.progress.fileSize = entry.record.size;
             ReportCounter counter(ui_);
             DriverContext driver{counter, context_.progress, context_.settings};
-            passed = testFile(data.get(), driver);
+            const std::optional<bool> result =
+                decodeEntry(ahead_.get(), reader_, entry, password_ ? &context_.cipher : nullptr, nullptr, driver);
+            if (!result) {
+                ui_.reportError(kCannotOpenFileMessage, false);
+                return OperationOutcome::Failed;
+            }
+            passed = *result;
             if (counter.fatalReports > 0) return OperationOutcome::Fatal;
         }
         if (ui_.abortRequested()) return OperationOutcome::Aborted;
@@ -160,7 +159,31 @@ private:
         return OperationOutcome::Succeeded;
     }
 
+    // With several threads, workers test the wanted entries ahead of this walk.
+    void startDecodingAhead() {
+        if (context_.settings.threads <= 1) return;
+        DecodeAheadPlan plan;
+        plan.archivePath = context_.window.ArchivePath;
+        plan.workers = context_.settings.threads;
+        plan.keepsOutput = false;
+        plan.password = password_;
+        plan.settings = context_.settings;
+        if (!context_.listSelection.empty()) {
+            // A guess that only decides where workers spend their time: the
+            // selected files, and whatever lies inside a selected folder.
+            plan.wanted = [selection = context_.listSelection](const ArchiveEntry& entry) {
+                for (const ListSelectionItem& item : selection) {
+                    const std::string name = item.path + item.caption;
+                    if (item.isFolder ? entry.name.starts_with(name + "\\") : entry.name == name) return true;
+                }
+                return false;
+            };
+        }
+        ahead_ = std::make_unique<DecodeAhead>(std::move(plan));
+    }
+
     OperationOutcome abort() {
+        ahead_.reset();
         ui_.clearAbortRequest();
         reader_.close();
         if (password_) ui_.clearDecryptPassword();
@@ -170,6 +193,7 @@ private:
     }
 
     OperationOutcome finish(OperationOutcome outcome) {
+        ahead_.reset();
         context_.progress.FileBytesDone = 0;
         context_.progress.TotalBytesDone = 0;
         ui_.setProgressBars(0, 0);
@@ -185,6 +209,7 @@ private:
     OperationUi& ui_;
     ArchiveReader reader_;
     std::optional<std::string> password_;
+    std::unique_ptr<DecodeAhead> ahead_;  // stopped and joined when testing ends
     OperationOutcome outcome_ = OperationOutcome::Succeeded;
 };
 

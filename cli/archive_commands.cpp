@@ -40,7 +40,7 @@ struct ArchiveOptions {
     std::string overwrite;           // unpack: ask, all or skip ("" = by standard input)
     PasswordOptions password;
     bool quiet = false;
-    int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));  // pack
+    int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));  // pack, unpack, test
 };
 
 TerminalOptions plainTerminal(const ArchiveOptions& options) {
@@ -140,6 +140,7 @@ int runUnpack(const ArchiveOptions& options) {
     terminal.overwrite = *overwriteMode(options.overwrite);
     TerminalUi ui(terminal);
     OperationContext context(ui);
+    context.settings.threads = options.threads;
     if (!openForBrowsing(context, options.archive)) return kFailed;
     return exitStatusFor(ExtractArchive(context, options.destination), ui);
 }
@@ -184,6 +185,7 @@ int runTest(const ArchiveOptions& options) {
     terminal.printFileOk = true;
     TerminalUi ui(terminal);
     OperationContext context(ui);
+    context.settings.threads = options.threads;
     if (!openForBrowsing(context, options.archive)) return kFailed;
     const bool allFound = selectEntries(context, options.items);
     if (!options.items.empty() && context.listSelection.empty()) return kFailed;
@@ -272,6 +274,10 @@ void addQuiet(CLI::App* command, ArchiveOptions& options) {
     command->add_flag("-q,--quiet", options.quiet, "no progress line");
 }
 
+void addThreadsOption(CLI::App* command, ArchiveOptions& options, const char* description) {
+    command->add_option("--threads", options.threads, description)->check(CLI::Range(1, 256));
+}
+
 void addPasswordOptions(CLI::App* command, ArchiveOptions& options) {
     auto* file = command->add_option("--password-file", options.password.file,
                                      "take the password from the first line of FILE");
@@ -293,8 +299,7 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     auto pack = std::make_shared<ArchiveOptions>();
     CLI::App* packCommand = addCommand(app, "pack", "pack files and folders into a new ZOR archive", pack);
     packCommand->add_option("ITEM", pack->items, "files and folders to pack")->required();
-    packCommand->add_option("--threads", pack->threads, "threads compressing each file (default: all cores)")
-        ->check(CLI::Range(1, 256));
+    addThreadsOption(packCommand, *pack, "threads compressing each file (default: all cores)");
     addPasswordOptions(packCommand, *pack);
     packCommand->callback([pack, &exitStatus] { exitStatus = runPack(*pack); });
 
@@ -304,12 +309,14 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     unpackCommand->add_option("--overwrite", unpack->overwrite,
                               "existing files: ask, all or skip (default: ask on a terminal, else skip)")
         ->check(CLI::IsMember({"ask", "all", "skip"}));
+    addThreadsOption(unpackCommand, *unpack, "threads decoding entries (default: all cores)");
     addPasswordOptions(unpackCommand, *unpack);
     unpackCommand->callback([unpack, &exitStatus] { exitStatus = runUnpack(*unpack); });
 
     auto test = std::make_shared<ArchiveOptions>();
     CLI::App* testCommand = addCommand(app, "test", "test every entry, or the named files and folders", test);
     testCommand->add_option("ENTRY", test->items, "entries to test, \"/\" or \"\\\" between components");
+    addThreadsOption(testCommand, *test, "threads decoding entries (default: all cores)");
     addPasswordOptions(testCommand, *test);
     testCommand->callback([test, &exitStatus] { exitStatus = runTest(*test); });
 

@@ -1,0 +1,357 @@
+// decode_ahead.cpp - the workers, their bounded queue of entries decoded ahead, and playing one back.
+#include "archive/decode_ahead.h"
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "archive/entry_data_stream.h"
+#include "archive/entry_decoding.h"
+#include "engine/driver_reports.h"
+
+namespace zor {
+namespace {
+
+// Counted for every job besides its bytes, so that a long run of entries
+// that hold no bytes (testing) is bounded too.
+constexpr std::size_t kJobCharge = 4096;
+// How often the walk pumps messages and looks at the abort request while it waits for a worker.
+constexpr auto kWaitSlice = std::chrono::milliseconds(20);
+
+// One call of the driver, as the walk repeats it.
+struct DriverCall {
+    enum class Kind : uint8_t { Label, Progress, AbortCheck };
+    Kind kind = Kind::Label;
+    uint32_t label = 0;        // Label: index into the job's labels
+    int64_t fileBytes = 0;     // Progress: the entry's bytes done by then
+    uint64_t outputBytes = 0;  // Progress: the entry's bytes written by then
+};
+
+struct Job {
+    ArchiveEntry entry;
+    std::size_t charge = 0;
+    std::atomic<bool> cancelled{false};
+    // Under the state's mutex:
+    bool done = false;
+    bool dropped = false;  // out of the queue while running; the worker gives the charge back
+    bool released = false;
+    // The worker's alone until done:
+    bool sound = false;
+    std::vector<uint8_t> output;
+    std::vector<std::string> labels;
+    std::vector<DriverCall> calls;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Stands in for the person while a worker runs a driver: shows nothing,
+// records what the walk must show later, and counts reports (any report
+// makes the entry one the walk decodes itself).
+class CallRecorder : public DriverUi {
+public:
+    CallRecorder(Job& job, const DriverProgress& progress) : job_(job), progress_(progress) {}
+
+    void reportError(const std::string&, bool) override { ++reports; }
+    void setActionLabel(const std::string& text) override {
+        uint32_t index = 0;
+        while (index < job_.labels.size() && job_.labels[index] != text) ++index;
+        record([&] {
+            if (index == job_.labels.size()) job_.labels.push_back(text);
+            job_.calls.push_back({DriverCall::Kind::Label, index, 0, 0});
+        });
+    }
+    // Bars set one after another show only the last setting; one call stands for the run.
+    void setProgressBars(int, int) override {
+        const DriverCall call{DriverCall::Kind::Progress, 0, progress_.FileBytesDone, job_.output.size()};
+        if (!job_.calls.empty() && job_.calls.back().kind == DriverCall::Kind::Progress) {
+            job_.calls.back() = call;
+            return;
+        }
+        record([&] { job_.calls.push_back(call); });
+    }
+    bool abortRequested() const override {
+        record([&] { job_.calls.push_back({DriverCall::Kind::AbortCheck, 0, 0, 0}); });
+        return job_.cancelled.load(std::memory_order_relaxed);
+    }
+    void pumpMessages() override {}
+
+    int reports = 0;
+    mutable bool outOfMemory = false;
+
+private:
+    // The engine is not written for exceptions passing through it.
+    template <typename Step>
+    void record(Step step) const {
+        try {
+            step();
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
+    }
+
+    Job& job_;
+    const DriverProgress& progress_;
+};
+
+// The decoded bytes go to the job's buffer, reserved beforehand for the
+// entry's stored size; more than that, or a cancelled job, fails the write.
+ssize_t holdOutput(void* cookie, const char* data, size_t size) {
+    auto* job = static_cast<Job*>(cookie);
+    if (job->cancelled.load(std::memory_order_relaxed) || size > job->entry.record.size - job->output.size()) {
+        errno = job->cancelled ? ECANCELED : EFBIG;
+        return -1;
+    }
+    job->output.insert(job->output.end(), data, data + size);
+    return static_cast<ssize_t>(size);
+}
+
+FileHandle openHeldOutput(Job& job) {
+    cookie_io_functions_t functions {};
+    functions.write = holdOutput;
+    FileHandle sink(::fopencookie(&job, "wb", functions));
+    // Unbuffered: the buffer's size is the bytes written whenever the driver sets the bars.
+    if (sink) std::setvbuf(sink.get(), nullptr, _IONBF, 0);
+    return sink;
+}
+
+bool sameData(const ArchiveEntry& a, const ArchiveEntry& b) {
+    return a.offset == b.offset && a.dataOffset == b.dataOffset && a.record.packedSize == b.record.packedSize &&
+           a.record.size == b.record.size;
+}
+
+// Puts `output` and the progress back as they were before a playback that could not write.
+std::nullopt_t undoPlayBack(std::FILE* output, DriverContext& driver, const DriverProgress& before) {
+    driver.progress = before;
+    std::clearerr(output);
+    if (::ftruncate(::fileno(output), 0) != 0) {
+        // The decoder's own run will meet the same trouble and say so.
+    }
+    std::rewind(output);
+    return std::nullopt;
+}
+
+// Repeats a sound job's driver calls for the walk, with its counters, writing the bytes to `output` when given.
+std::optional<bool> playCalls(const Job& job, std::FILE* output, DriverContext& driver) {
+    const DriverProgress before = driver.progress;
+    DriverProgress& p = driver.progress;
+    uint64_t written = 0;
+    auto writeUpTo = [&](uint64_t upTo) {
+        const std::size_t n = static_cast<std::size_t>(upTo - written);
+        if (n > 0 && std::fwrite(job.output.data() + written, 1, n, output) != n) return false;
+        written = upTo;
+        return !std::ferror(output);
+    };
+    if (output) std::setvbuf(output, nullptr, _IONBF, 0);  // nothing is left in a buffer should a write fail
+    for (const DriverCall& call : job.calls) {
+        switch (call.kind) {
+            case DriverCall::Kind::Label: driver.ui.setActionLabel(job.labels[call.label]); break;
+            case DriverCall::Kind::Progress:
+                if (output && !writeUpTo(call.outputBytes)) return undoPlayBack(output, driver, before);
+                p.FileBytesDone = before.FileBytesDone + call.fileBytes;
+                p.TotalBytesDone = before.TotalBytesDone + call.fileBytes;
+                p.FileProgressPercent = percentOf(p.FileBytesDone, p.fileSize);
+                p.TotalProgressPercent = percentOf(p.TotalBytesDone, p.totalSize);
+                driver.ui.setProgressBars(static_cast<int>(p.FileProgressPercent),
+                                          static_cast<int>(p.TotalProgressPercent));
+                driver.ui.pumpMessages();
+                break;
+            case DriverCall::Kind::AbortCheck:
+                if (driver.ui.abortRequested()) return false;
+                break;
+        }
+    }
+    if (output && (!writeUpTo(job.output.size()) || std::fflush(output) != 0))
+        return undoPlayBack(output, driver, before);
+    return true;
+}
+
+}  // namespace
+
+struct DecodeAhead::State {
+    explicit State(DecodeAheadPlan p) : plan(std::move(p)) {}
+
+    // Entries the walk decodes that a worker may take.
+    bool worthDecoding(const ArchiveEntry& entry) const {
+        if (entry.record.folder() || entry.record.size == 0 || !entryRecordAgrees(entry)) return false;
+        if (plan.keepsOutput && entry.record.size > bound - kJobCharge) return false;
+        // Those the walk decodes with all threads itself.
+        if (decodesInParallelBlocks(entry, walk.fileLength(), plan.password.has_value(), plan.settings.threads))
+            return false;
+        return !plan.wanted || plan.wanted(entry);
+    }
+
+    // The next job for a worker (lock held); null when there is none now.
+    std::shared_ptr<Job> takeNext() {
+        for (;;) {
+            if (!upcoming) {
+                ArchiveEntry entry;
+                if (walkEnded || walk.next(entry) != ArchiveReader::Step::Entry) {
+                    walkEnded = true;
+                    return nullptr;
+                }
+                if (worthDecoding(entry)) upcoming = std::move(entry);
+                continue;
+            }
+            if (upcoming->offset <= reached) {
+                upcoming.reset();
+                continue;
+            }
+            const std::size_t charge = kJobCharge + (plan.keepsOutput ? upcoming->record.size : 0);
+            if (held + charge > bound) return nullptr;  // room comes back as the walk takes jobs
+            auto job = std::make_shared<Job>();
+            job->entry = std::move(*upcoming);
+            job->charge = charge;
+            upcoming.reset();
+            held += charge;
+            queue.push_back(job);
+            return job;
+        }
+    }
+
+    void release(Job& job) {
+        if (job.released) return;
+        job.released = true;
+        held -= job.charge;
+        workerWake.notify_all();
+    }
+
+    // The walk has reached the entry at `offset` (lock held): jobs before it are of no use any more.
+    void reach(uint64_t offset) {
+        while (!queue.empty() && queue.front()->entry.offset < offset) {
+            Job& job = *queue.front();
+            job.cancelled = true;
+            job.dropped = true;
+            if (job.done) release(job);
+            queue.pop_front();
+        }
+        reached = std::max(reached, offset);
+    }
+
+    void work() {
+        std::unique_lock lock(mutex);
+        while (!stopping) {
+            const std::shared_ptr<Job> job = takeNext();
+            if (!job) {
+                if (walkEnded && !upcoming) return;
+                workerWake.wait(lock);
+                continue;
+            }
+            lock.unlock();
+            decode(*job);
+            lock.lock();
+            job->done = true;
+            if (job->dropped) release(*job);
+            walkWake.notify_all();
+        }
+    }
+
+    // Runs the one-thread driver over the job's data (no lock held).
+    void decode(Job& job) const {
+        try {
+            if (plan.keepsOutput) job.output.reserve(job.entry.record.size);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        CipherState cipher;
+        if (plan.password) resetCipher(cipher, *plan.password);
+        FileHandle source(openEntryDataStream(archiveFd, job.entry.dataOffset, job.entry.record.packedSize,
+                                              plan.password ? &cipher : nullptr, &job.cancelled));
+        FileHandle sink(plan.keepsOutput ? openHeldOutput(job) : nullptr);
+        if (!source || (plan.keepsOutput && !sink)) return;
+        DriverProgress progress;
+        progress.fileSize = job.entry.record.size;
+        CallRecorder recorder(job, progress);
+        EngineSettings settings = plan.settings;
+        settings.threads = 1;
+        DriverContext driver{recorder, progress, settings};
+        bool passed = sink ? decompressFile(source.get(), sink.get(), driver) : testFile(source.get(), driver);
+        if (sink && std::fclose(sink.release()) != 0) passed = false;
+        job.sound = passed && recorder.reports == 0 && !recorder.outOfMemory && !job.cancelled;
+    }
+
+    const DecodeAheadPlan plan;
+    std::size_t bound = 0;  // bytes (and job charges) held ahead at most, set for the workers started
+    ArchiveReader walk;  // the workers' own walk of the entries, under the mutex
+    int archiveFd = -1;
+
+    std::mutex mutex;
+    std::condition_variable workerWake;
+    std::condition_variable walkWake;
+    std::deque<std::shared_ptr<Job>> queue;  // taken jobs in archive order, all at or after `reached`
+    std::optional<ArchiveEntry> upcoming;    // the next entry worth decoding, waiting for room
+    bool walkEnded = false;
+    uint64_t reached = 0;  // offset of the entry the operation's walk is at
+    std::size_t held = 0;
+    bool stopping = false;
+    std::vector<std::thread> threads;
+};
+
+DecodeAhead::DecodeAhead(DecodeAheadPlan plan) : state_(std::make_unique<State>(std::move(plan))) {
+    State& s = *state_;
+    if (!s.walk.open(s.plan.archivePath) || s.walk.readHeader()) return;  // the walk decodes everything itself
+    s.archiveFd = ::fileno(s.walk.file());
+    const int64_t workers = std::min<int64_t>(s.plan.workers, s.walk.header().entryCount());
+    std::lock_guard lock(s.mutex);  // the workers wait until the bound is set
+    try {
+        for (int64_t i = 0; i < workers; ++i) s.threads.emplace_back([&s] { s.work(); });
+    } catch (const std::system_error&) {
+        // Fewer workers (or none): the walk decodes the rest itself.
+    }
+    s.bound = kHeldBytesPerWorker * s.threads.size();
+}
+
+DecodeAhead::~DecodeAhead() {
+    State& s = *state_;
+    {
+        std::lock_guard lock(s.mutex);
+        s.stopping = true;
+        for (const auto& job : s.queue) job->cancelled = true;
+    }
+    s.workerWake.notify_all();
+    for (std::thread& thread : s.threads) thread.join();
+}
+
+std::optional<bool> DecodeAhead::playBack(const ArchiveEntry& entry, std::FILE* output, DriverContext& driver) {
+    State& s = *state_;
+    std::unique_lock lock(s.mutex);
+    s.reach(entry.offset);
+    if (s.queue.empty() || s.queue.front()->entry.offset != entry.offset) return std::nullopt;
+    const std::shared_ptr<Job> job = s.queue.front();
+    while (!s.walkWake.wait_for(lock, kWaitSlice, [&] { return job->done; })) {
+        lock.unlock();
+        driver.ui.pumpMessages();
+        const bool abort = driver.ui.abortRequested();
+        lock.lock();
+        if (abort && !job->done) return false;  // the driver too ends with false on abort
+    }
+    s.queue.pop_front();
+    lock.unlock();
+    std::optional<bool> result;
+    if (job->sound && sameData(job->entry, entry)) result = playCalls(*job, output, driver);
+    lock.lock();
+    s.release(*job);
+    return result;
+}
+
+std::optional<bool> decodeEntry(DecodeAhead* ahead, const ArchiveReader& reader, const ArchiveEntry& entry,
+                                CipherState* cipher, std::FILE* output, DriverContext& driver) {
+    if (ahead) {
+        if (std::optional<bool> played = ahead->playBack(entry, output, driver)) return played;
+    }
+    return decodeEntryData(reader, entry, cipher, output, driver);
+}
+
+}  // namespace zor
