@@ -1,11 +1,15 @@
 // block_sort.cpp - chooses the rotation sort for a block and implements the fallback (prefix-doubling) sort.
 //
-// Choice. Short blocks (under 10000 bytes) are sorted by direct comparison
-// when their rotations all differ (short_block_sort.cpp: the order is then
-// unique), and by the fallback sort otherwise.
-// Longer ones try the main sort (main_sort.cpp) with a work allowance of
-// N * ((workFactor - 1) / 3) comparison stretches; highly repetitive text
-// exhausts it, and the fallback sort then starts over.
+// Choice. When all rotations of a block differ their sorted order is
+// unique, so any correct sort yields the same rows and the same stream.
+// Short blocks (under 10000 bytes) are then sorted by direct comparison
+// (short_block_sort.cpp), longer ones by induced suffix sorting
+// (induced_sort.cpp), which takes linear time however repetitive the text.
+// A block that is one unit repeated (periodic) has equal rotations, whose
+// order is the reference algorithms' own and part of the stream: short ones
+// go to the fallback sort; longer ones try the main sort (main_sort.cpp)
+// with a work allowance of N * ((workFactor - 1) / 3) comparison stretches,
+// and when repetitive text exhausts it, the fallback sort starts over.
 //
 // Fallback method (prefix doubling). Rows are first grouped by their first
 // byte. A bit set marks the first row of each group of rows whose rotations
@@ -21,7 +25,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engine/induced_sort.h"
 #include "engine/internal_error.h"
+#include "engine/least_rotation.h"
 #include "engine/short_block_sort.h"
 #include "engine/three_way_partition.h"
 
@@ -188,6 +194,12 @@ void sortBlock(EncoderState& s) {
         // The text's array has room behind the text for the comparison sort's repeated copy.
         uint8_t* scratch = s.blockText + ((n + 7) & ~7);
         if (!sortShortBlockByComparison(ptr, s.blockText, scratch, n)) fallbackSort(ptr, s.workB, s.bucketTable, n);
+    } else if (const RotationShape shape = findLeastRotation(s.blockText, n); !shape.periodic) {
+        // Behind the text the text's array is free until the block is encoded.
+        const size_t textWords = (static_cast<size_t>(n) + 3) / 4;
+        uint32_t* scratch = s.workB + textWords;
+        const size_t scratchWords = workBBytes(s.blockSizeLevel) / 4 - textWords;
+        sortDistinctRotations(ptr, s.blockText, n, shape.leastStart, scratch, scratchWords, s.stream->pump);
     } else {
         int32_t rankOffset = n + kOvershoot;
         if (rankOffset & 1) ++rankOffset;

@@ -1,0 +1,249 @@
+// induced_sort.cpp - sorts suffixes by induced sorting, and through them the rotations of a block whose rotations all differ.
+//
+// Terms. Past the text's end stands a virtual end mark smaller than every
+// symbol. Suffix i is S-type when it is smaller than suffix i + 1, L-type
+// when larger; the last suffix is L-type (the end mark follows it). An S-type
+// suffix whose left neighbour is L-type is an LMS suffix, and the stretch
+// from one LMS position to the next (both included; for the last, to the end
+// mark) is its LMS substring. LMS positions are never adjacent, so there are
+// at most n / 2 of them.
+//
+// The suffix array is cut into buckets, one per first symbol; inside a
+// bucket the L-type suffixes come before the S-type ones. Induction:
+//   - left-to-right scan: for each suffix j met, if suffix j - 1 is L-type
+//     it goes to the next free slot at the front of its bucket. Started from
+//     the LMS suffixes in order, this places every L-type suffix in order.
+//   - right-to-left scan: if suffix j - 1 is S-type it goes to the next free
+//     slot at the back of its bucket; this places every S-type suffix.
+// The types need no table. In the first scan the array holds only L-type
+// and LMS suffixes, and suffix j - 1 is L-type exactly when its symbol is
+// not below that of j. In the second, j is S-type exactly when its slot lies
+// in the part of its bucket the scan has already filled from the back.
+//
+// Method. (1) Seed the LMS suffixes at their buckets' backs in any order and
+// induce: the LMS substrings come out sorted. (2) Name each by its rank among
+// the distinct ones; the names in text order form a reduced text of at most
+// n / 2 symbols whose suffix order is the LMS suffixes' order. (3) Sort the
+// reduced text's suffixes, by recursion unless all names differ. (4) Seed
+// the LMS suffixes in that order and induce once more: all suffixes are in
+// order. Every step is linear, and the reduced text at least halves, so the
+// whole sort is linear. The reduced text and the recursion's own array live
+// in the two halves of the caller's array; only the bucket bounds need
+// scratch memory.
+#include "engine/induced_sort.h"
+
+#include <algorithm>
+
+namespace zor {
+
+namespace {
+
+constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+constexpr uint32_t kLmsMark = 0x80000000u;  // marks an LMS suffix's slot after the first induction
+constexpr int32_t kPumpStretch = 1 << 14;   // slots scanned between two pump ticks
+
+// Bucket bounds for an alphabet of `alphabet` symbols. With room for two
+// arrays the symbol counts are kept; otherwise they are counted again each
+// time bounds are asked for.
+template <class Symbol>
+class Buckets {
+public:
+    Buckets(const Symbol* text, int32_t n, uint32_t alphabet, uint32_t* scratch, size_t scratchWords)
+        : text_(text), n_(n), alphabet_(alphabet), bounds_(scratch),
+          counts_(scratchWords >= 2 * static_cast<size_t>(alphabet) ? scratch + alphabet : nullptr) {
+        if (counts_) countInto(counts_);
+    }
+
+    uint32_t* fronts() { return fill(false); }
+    uint32_t* backs() { return fill(true); }  // one past each bucket's last slot
+
+private:
+    void countInto(uint32_t* counts) const {
+        std::fill(counts, counts + alphabet_, 0u);
+        for (int32_t i = 0; i < n_; ++i) ++counts[text_[i]];
+    }
+
+    uint32_t* fill(bool backs) {
+        const uint32_t* counts = counts_;
+        if (!counts) {
+            countInto(bounds_);
+            counts = bounds_;
+        }
+        uint32_t sum = 0;
+        for (uint32_t c = 0; c < alphabet_; ++c) {
+            const uint32_t count = counts[c];
+            sum += count;
+            bounds_[c] = backs ? sum : sum - count;
+        }
+        return bounds_;
+    }
+
+    const Symbol* text_;
+    int32_t n_;
+    uint32_t alphabet_;
+    uint32_t* bounds_;
+    uint32_t* counts_;
+};
+
+// Calls visit(p) for every LMS position p, from the last to the first.
+template <class Symbol, class Visit>
+void forEachLmsBackwards(const Symbol* text, int32_t n, Visit visit) {
+    bool nextIsS = false;  // the last suffix is L-type
+    for (int32_t i = n - 2; i >= 0; --i) {
+        const bool isS = text[i] < text[i + 1] || (text[i] == text[i + 1] && nextIsS);
+        if (!isS && nextIsS) visit(i + 1);
+        nextIsS = isS;
+    }
+}
+
+// Left-to-right induction of the L-type suffixes from those in `sa`.
+template <class Symbol>
+void induceLTypes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t* fronts, MessagePump& pump) {
+    const uint32_t un = static_cast<uint32_t>(n);
+    sa[fronts[text[n - 1]]++] = un - 1;  // induced by the end mark, the smallest suffix of all
+    for (int32_t stretch = 0; stretch < n; stretch += kPumpStretch) {
+        const int32_t end = std::min(n, stretch + kPumpStretch);
+        for (int32_t i = stretch; i < end; ++i) {
+            const uint32_t j = sa[i];
+            const uint32_t p = j - 1;  // wraps past n for position 0 and for empty slots
+            if (p < un && text[p] >= text[j]) sa[fronts[text[p]]++] = p;
+        }
+        pump.tick(end - stretch);
+    }
+}
+
+// Right-to-left induction of the S-type suffixes. With `markLms`, the slot
+// of each LMS suffix met gets kLmsMark, so the LMS suffixes can be picked
+// out in order afterwards.
+template <bool markLms, class Symbol>
+void induceSTypes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t* backs, MessagePump& pump) {
+    const uint32_t un = static_cast<uint32_t>(n);
+    for (int32_t stretch = n; stretch > 0; stretch -= kPumpStretch) {
+        const int32_t end = std::max(0, stretch - kPumpStretch);
+        for (int32_t i = stretch - 1; i >= end; --i) {
+            const uint32_t j = sa[i];
+            const uint32_t p = j - 1;
+            if (p >= un) continue;
+            const Symbol symbol = text[j], before = text[p];
+            const bool jIsS = static_cast<uint32_t>(i) >= backs[symbol];
+            if (before < symbol || (before == symbol && jIsS))
+                sa[--backs[before]] = p;
+            else if (markLms && before > symbol && jIsS)
+                sa[i] = j | kLmsMark;
+        }
+        pump.tick(stretch - end);
+    }
+}
+
+template <class Symbol>
+void sortSuffixes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint32_t* scratch,
+                  size_t scratchWords, MessagePump& pump);
+
+// Steps 1 and 2: sorts the LMS substrings, names them and leaves the
+// reduced text at the end of `sa`. Returns the number of LMS positions and
+// sets `names` to the number of distinct LMS substrings.
+template <class Symbol>
+int32_t reduce(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint32_t* scratch,
+               size_t scratchWords, uint32_t& names, MessagePump& pump) {
+    Buckets<Symbol> buckets(text, n, alphabet, scratch, scratchWords);
+    std::fill(sa, sa + n, kEmpty);
+    uint32_t* backs = buckets.backs();
+    forEachLmsBackwards(text, n, [&](int32_t p) { sa[--backs[text[p]]] = static_cast<uint32_t>(p); });
+    induceLTypes(text, sa, n, buckets.fronts(), pump);
+    induceSTypes<true>(text, sa, n, buckets.backs(), pump);
+
+    // Every slot is filled now, so only LMS slots carry the mark.
+    int32_t lmsCount = 0;
+    for (int32_t i = 0; i < n; ++i)
+        if (sa[i] & kLmsMark) sa[lmsCount++] = sa[i] & ~kLmsMark;
+
+    // Each LMS position p keeps its substring's length, then its name, in
+    // slot lmsCount + p / 2 (distinct, as LMS positions are not adjacent).
+    uint32_t* slots = sa + lmsCount;
+    std::fill(slots, sa + n, kEmpty);
+    int32_t next = n, lastLms = -1;
+    forEachLmsBackwards(text, n, [&](int32_t p) {
+        if (next == n) lastLms = p;
+        slots[p / 2] = static_cast<uint32_t>(next - p + 1);
+        next = p;
+    });
+
+    names = 0;
+    int32_t previous = -1;
+    uint32_t previousLength = 0;
+    for (int32_t k = 0; k < lmsCount; ++k) {
+        const int32_t p = static_cast<int32_t>(sa[k]);
+        const uint32_t length = slots[p / 2];
+        // The last substring ends at the end mark, so it equals no other.
+        const bool same = previous >= 0 && length == previousLength && p != lastLms && previous != lastLms &&
+                          std::equal(text + p, text + p + length, text + previous);
+        if (!same) ++names;
+        slots[p / 2] = names - 1;
+        previous = p;
+        previousLength = length;
+    }
+
+    // Gather the names in text order at the end of the array.
+    for (int32_t from = n - 1, to = n - 1; from >= lmsCount; --from)
+        if (sa[from] != kEmpty) sa[to--] = sa[from];
+    return lmsCount;
+}
+
+// Steps 3 and 4: orders the LMS suffixes through the reduced text, then
+// induces every suffix from them.
+template <class Symbol>
+void expand(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint32_t* scratch, size_t scratchWords,
+            int32_t lmsCount, uint32_t names, MessagePump& pump) {
+    uint32_t* reduced = sa + n - lmsCount;
+    if (names < static_cast<uint32_t>(lmsCount))
+        sortSuffixes(reduced, sa, lmsCount, names, scratch, scratchWords, pump);
+    else
+        for (int32_t k = 0; k < lmsCount; ++k) sa[reduced[k]] = static_cast<uint32_t>(k);
+
+    // Reduced suffix k starts at the k-th LMS position.
+    int32_t k = lmsCount;
+    forEachLmsBackwards(text, n, [&](int32_t p) { reduced[--k] = static_cast<uint32_t>(p); });
+    for (k = 0; k < lmsCount; ++k) sa[k] = reduced[sa[k]];
+    std::fill(sa + lmsCount, sa + n, kEmpty);
+
+    // Seed from the largest down: each lands at or above its current slot.
+    Buckets<Symbol> buckets(text, n, alphabet, scratch, scratchWords);
+    uint32_t* backs = buckets.backs();
+    for (k = lmsCount - 1; k >= 0; --k) {
+        const uint32_t p = sa[k];
+        sa[k] = kEmpty;
+        sa[--backs[text[p]]] = p;
+    }
+    induceLTypes(text, sa, n, buckets.fronts(), pump);
+    induceSTypes<false>(text, sa, n, buckets.backs(), pump);
+}
+
+template <class Symbol>
+void sortSuffixes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint32_t* scratch,
+                  size_t scratchWords, MessagePump& pump) {
+    if (n == 0) return;
+    uint32_t names = 0;
+    const int32_t lmsCount = reduce(text, sa, n, alphabet, scratch, scratchWords, names, pump);
+    expand(text, sa, n, alphabet, scratch, scratchWords, lmsCount, names, pump);
+}
+
+}  // namespace
+
+void sortSuffixesByInducing(const uint8_t* text, int32_t n, uint32_t* suffixes, uint32_t* scratch,
+                            size_t scratchWords, MessagePump& pump) {
+    sortSuffixes(text, suffixes, n, 256, scratch, scratchWords, pump);
+}
+
+void sortDistinctRotations(uint32_t* positions, uint8_t* text, int32_t n, int32_t leastStart, uint32_t* scratch,
+                           size_t scratchWords, MessagePump& pump) {
+    std::rotate(text, text + leastStart, text + n);
+    sortSuffixesByInducing(text, n, positions, scratch, scratchWords, pump);
+    std::rotate(text, text + (n - leastStart), text + n);
+    const uint32_t shift = static_cast<uint32_t>(leastStart), un = static_cast<uint32_t>(n);
+    for (int32_t i = 0; i < n; ++i) {
+        const uint32_t p = positions[i] + shift;
+        positions[i] = p < un ? p : p - un;
+    }
+}
+
+}  // namespace zor

@@ -1,0 +1,39 @@
+// least_rotation.cpp - finds a block's smallest rotation and tells whether the block repeats one unit throughout.
+//
+// Method. Two candidate starts i < j (or j < i) are compared k bytes deep,
+// wrapping round the block. When the bytes at offset k differ, the larger
+// candidate c loses, and so does every start c + 1 .. c + k: rotation c + t
+// is larger than the other candidate's rotation moved by t, whose first
+// k - t + 1 bytes match it up to that same difference. The loser jumps past
+// them. Every step raises i + j + k by at least one, so at most 3n steps are
+// taken. A start is only ever dropped because some rotation is strictly
+// smaller, so the smallest rotations always survive; if two of them exist
+// (the block is periodic) the comparison must run through a whole rotation
+// (k reaches n), and if it does, the two rotations are equal and the block
+// is periodic. Otherwise the candidate left over is the smallest.
+#include "engine/least_rotation.h"
+
+#include <algorithm>
+
+namespace zor {
+
+RotationShape findLeastRotation(const uint8_t* text, int32_t n) {
+    int32_t i = 0, j = 1, k = 0;
+    auto at = [&](int32_t position) { return text[position < n ? position : position - n]; };
+    while (i < n && j < n && k < n) {
+        const uint8_t a = at(i + k), b = at(j + k);
+        if (a == b) {
+            ++k;
+            continue;
+        }
+        if (a > b)
+            i += k + 1;
+        else
+            j += k + 1;
+        if (i == j) ++j;
+        k = 0;
+    }
+    return {std::min(i, j), k == n};
+}
+
+}  // namespace zor
