@@ -8,11 +8,18 @@
 // placeholder (which the next entry overwrites; after the last file it
 // stays as the trailing record). Finally the header is rewritten with the
 // archive's length, packed total and ratio.
+//
+// With several threads, workers compress the small files ahead of their
+// turn (pack_ahead.h); such an entry's record, name and stream are appended
+// in one go and its placeholder is written only if no entry follows to
+// overwrite it, which leaves the same bytes. Every other file, and every
+// file a worker had trouble with, is done here as with one thread.
 #include "archive/packing.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,8 +27,10 @@
 
 #include "archive/clean_up.h"
 #include "archive/entry_names.h"
+#include "archive/pack_ahead.h"
 #include "archive/report_counter.h"
 #include "archive/tree_walk.h"
+#include "engine/driver_reports.h"
 #include "engine/parallel_compress_file.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
@@ -130,8 +139,10 @@ public:
             return failWith(kWriteFailedMessage);
         }
 
+        if (context_.settings.threads > 1) ahead_.emplace(context_.items, context_.settings);
         for (std::size_t i = 0; i < context_.items.size(); ++i) {
             const PackItem& item = context_.items[i];
+            if (ahead_) ahead_->reached(i);
             const OperationOutcome outcome = item.isFolder ? packFolder(item) : packFile(item, i);
             if (outcome != OperationOutcome::Succeeded) return outcome;
         }
@@ -163,16 +174,25 @@ private:
     OperationOutcome packFolder(const PackItem& item) {
         context_.entryName = toEntryName(item.path);
         fillRecord(item, context_.entryName);
-        if (!seekTo(files_.archive, entryOffset_) || !writeEntryRecord(files_.archive, record_) ||
-            !writeName(context_.entryName)) {
+        if (!moveToEntry() || !writeEntryRecord(files_.archive, record_) || !writeName(context_.entryName)) {
             return failWith(kWriteFailedMessage);
         }
         entryOffset_ += kEntryRecordSize + static_cast<uint64_t>(record_.nameLength);
+        positionedAtEntry_ = true;
         if (ui_.abortRequested()) return abort();
         return OperationOutcome::Succeeded;
     }
 
     OperationOutcome packFile(const PackItem& item, std::size_t index) {
+        if (ahead_) {
+            std::optional<CompressedAhead> ahead = ahead_->take(index, [this] {
+                ui_.pumpMessages();
+                return !ui_.abortRequested();
+            });
+            if (ahead) return storeCompressedAhead(item, index, *ahead);
+            if (ui_.abortRequested()) return abort();
+        }
+        if (!settlePlaceholder()) return failWith(kWriteFailedMessage);
         files_.input = openRegularFile(item.diskPath);
         struct stat status {};
         if (!files_.input || ::fstat(::fileno(files_.input), &status) != 0) {
@@ -181,12 +201,7 @@ private:
         if (static_cast<uint64_t>(status.st_size) > std::numeric_limits<uint32_t>::max()) {
             return failWith("File " + item.diskPath + " is 4 GiB or larger; a ZOR archive cannot hold it.");
         }
-        context_.entryName = toEntryName(item.path);
-        fillRecord(item, context_.entryName);
-        record_.attributes = attributesFromStatus(status, item.diskPath.substr(item.diskPath.rfind('/') + 1));
-        ui_.pumpMessages();
-        record_.fileTime = toDosDateTime(status.st_mtime);
-        record_.size = static_cast<uint32_t>(status.st_size);
+        fillFileRecord(item, status);
 
         const uint64_t dataOffset = entryOffset_ + kEntryRecordSize + static_cast<uint64_t>(record_.nameLength);
         if (!seekTo(files_.archive, entryOffset_ + kEntryRecordSize) || !writeName(context_.entryName)) {
@@ -194,12 +209,7 @@ private:
         }
         if (record_.size > 0) {
             if (endOf(files_.archive) != dataOffset) return failWith(kWriteFailedMessage);
-            context_.progress.FileBytesDone = 0;
-            context_.progress.fileSize = record_.size;
-            context_.progress.totalSize = header_.totalSize;
-            ui_.setProgressBars(0, static_cast<int>(context_.progress.TotalProgressPercent));
-            ui_.setCurrentFileLabel(item.path);
-            ui_.setCurrentFileNumber(static_cast<int64_t>(index));
+            showFileStarted(item, index);
             ReportCounter driverUi(ui_, true);
             DriverContext driver{driverUi, context_.progress, context_.settings};
             const CompressResult result = compressFileParallel(files_.input, files_.archive, driver);
@@ -228,15 +238,88 @@ private:
         if (::fseeko(files_.archive, 0, SEEK_END) != 0 || !writeEntryRecord(files_.archive, record_)) {
             return failWith(kWriteFailedMessage);
         }
+        positionedAtEntry_ = false;
         std::fclose(files_.input);
         files_.input = nullptr;
         return OperationOutcome::Succeeded;
     }
 
-    bool encipherInPlace(uint64_t offset, uint64_t length) {
+    // The entry of a file a worker has compressed: the same record, name and
+    // (enciphered) stream as above, appended in one go. The placeholder after
+    // it is owed until the next entry, which would overwrite it at once.
+    OperationOutcome storeCompressedAhead(const PackItem& item, std::size_t index, CompressedAhead& ahead) {
+        fillFileRecord(item, ahead.status);
+        showFileStarted(item, index);
+        ui_.setActionLabel("Writing to disk and cleaning up unused memory...");
+        record_.packedSize = static_cast<uint32_t>(ahead.stream.size());
+        const uint64_t dataOffset = entryOffset_ + kEntryRecordSize + static_cast<uint64_t>(record_.nameLength);
+        if (dataOffset + record_.packedSize + kEntryRecordSize > kLargestArchive) {
+            return failWith(kArchiveTooLargeMessage);
+        }
+        DriverProgress& progress = context_.progress;
+        progress.FileBytesDone += record_.size;
+        progress.TotalBytesDone += record_.size;
+        progress.FileProgressPercent = percentOf(progress.FileBytesDone, progress.fileSize);
+        progress.TotalProgressPercent = percentOf(progress.TotalBytesDone, progress.totalSize);
+        if (ui_.abortRequested()) return abort();
+
+        if (protectedArchive()) {
+            announceEnciphering();
+            cipherBuffer(context_.cipher, ahead.stream.data(), ahead.stream.size());
+        }
+        if (!moveToEntry() || !writeEntryRecord(files_.archive, record_) || !writeName(context_.entryName) ||
+            std::fwrite(ahead.stream.data(), 1, ahead.stream.size(), files_.archive) != ahead.stream.size()) {
+            return failWith(kWriteFailedMessage);
+        }
+        totalPacked_ += record_.packedSize;
+        entryOffset_ = dataOffset + record_.packedSize;
+        positionedAtEntry_ = true;
+        placeholder_ = record_;
+        placeholderPending_ = true;
+        return OperationOutcome::Succeeded;
+    }
+
+    // The record of a file item read under `status`, and its entry name.
+    void fillFileRecord(const PackItem& item, const struct stat& status) {
+        context_.entryName = toEntryName(item.path);
+        fillRecord(item, context_.entryName);
+        record_.attributes = attributesFromStatus(status, item.diskPath.substr(item.diskPath.rfind('/') + 1));
+        ui_.pumpMessages();
+        record_.fileTime = toDosDateTime(status.st_mtime);
+        record_.size = static_cast<uint32_t>(status.st_size);
+    }
+
+    void showFileStarted(const PackItem& item, std::size_t index) {
+        context_.progress.FileBytesDone = 0;
+        context_.progress.fileSize = record_.size;
+        context_.progress.totalSize = header_.totalSize;
+        ui_.setProgressBars(0, static_cast<int>(context_.progress.TotalProgressPercent));
+        ui_.setCurrentFileLabel(item.path);
+        ui_.setCurrentFileNumber(static_cast<int64_t>(index));
+    }
+
+    // Puts the archive at the entry offset, where a placeholder still owed is simply overwritten.
+    bool moveToEntry() {
+        placeholderPending_ = false;
+        return positionedAtEntry_ || seekTo(files_.archive, entryOffset_);
+    }
+
+    // Writes the placeholder still owed at the entry offset, where the archive stands.
+    bool settlePlaceholder() {
+        if (!placeholderPending_) return true;
+        placeholderPending_ = false;
+        positionedAtEntry_ = false;
+        return writeEntryRecord(files_.archive, placeholder_);
+    }
+
+    void announceEnciphering() {
         ui_.setActionLabel("Encrypting file ...");
         ui_.pumpMessages();
         resetCipher(context_.cipher, *context_.packingPassword);
+    }
+
+    bool encipherInPlace(uint64_t offset, uint64_t length) {
+        announceEnciphering();
         std::vector<uint8_t> chunk(kCipherChunkSize);
         while (length > 0) {
             const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(length, chunk.size()));
@@ -250,6 +333,8 @@ private:
     }
 
     OperationOutcome finish() {
+        ahead_.reset();
+        if (!settlePlaceholder()) return failWith(kWriteFailedMessage);
         const uint64_t end = endOf(files_.archive);
         if (end > kLargestArchive) return failWith(kArchiveTooLargeMessage);
         header_.totalPackedSize = totalPacked_;
@@ -284,6 +369,7 @@ private:
     }
 
     OperationOutcome fail(OperationOutcome outcome) {
+        ahead_.reset();  // no worker outlives the operation
         stopProgress();
         CleanUpAfterFailure(context_, files_);
         ui_.closeProgress();
@@ -306,6 +392,10 @@ private:
     ArchiveHeader& header_;
     EntryRecord& record_;
     OperationFiles files_;
+    std::optional<PackAhead> ahead_;  // small files compressed on worker threads, when there are several threads
+    bool positionedAtEntry_ = false;    // the archive's position is the entry offset
+    bool placeholderPending_ = false;   // `placeholder_` is owed at the entry offset
+    EntryRecord placeholder_;
     uint64_t entryOffset_ = kArchiveHeaderSize;
     uint32_t totalPacked_ = 0;
     bool progressStarted_ = false;

@@ -5,7 +5,8 @@
 // never leaves a half-written archive (nor destroys an archive of the same
 // name). The archive being replaced is never packed into itself. Sizes the
 // format cannot count are refused before anything is written; an archive
-// that would grow past 2 GiB is refused when it reaches that size.
+// that would grow past 2 GiB is refused when it reaches that size. The
+// archive's bytes are the same for every `context.settings.threads`.
 #pragma once
 
 #include <string>

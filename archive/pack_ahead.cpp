@@ -1,0 +1,194 @@
+// pack_ahead.cpp - the workers that compress small files into memory ahead of the packer, and the hand-over in item order.
+#include "archive/pack_ahead.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+#include "engine/compress_stream.h"
+#include "platform/regular_file.h"
+
+namespace zor {
+namespace {
+
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kOutputGrowth = 64 * 1024;
+constexpr auto kPumpInterval = std::chrono::milliseconds(20);
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Ends the engine stream however the compression is left.
+struct EncoderGuard {
+    CodecStream stream{};
+    bool open = false;
+    ~EncoderGuard() {
+        if (open) compressEnd(&stream);
+    }
+};
+
+bool sameFile(const struct stat& before, const struct stat& after) {
+    return before.st_size == after.st_size && before.st_mode == after.st_mode &&
+           before.st_mtim.tv_sec == after.st_mtim.tv_sec && before.st_mtim.tv_nsec == after.st_mtim.tv_nsec &&
+           before.st_ctim.tv_sec == after.st_ctim.tv_sec && before.st_ctim.tv_nsec == after.st_ctim.tv_nsec;
+}
+
+// Points the stream's output window at free room in `out`, growing it when it is nearly full.
+void makeRoom(CodecStream& stream, std::vector<uint8_t>& out) {
+    const std::size_t produced = static_cast<std::size_t>(totalOf(stream.totalOutLo, stream.totalOutHi));
+    if (out.size() - produced < kOutputGrowth) out.resize(std::max(out.size() * 2, produced + kOutputGrowth));
+    stream.nextOut = out.data() + produced;
+    stream.availOut = static_cast<uint32_t>(out.size() - produced);
+}
+
+// The whole compressed stream of the file at `path`, or nothing on any
+// trouble (which the packer then meets again itself) or when `stop` is set.
+std::optional<CompressedAhead> compressIntoMemory(const std::string& path, const EngineSettings& settings,
+                                                  uint64_t limit, const std::atomic<bool>& stop,
+                                                  std::vector<uint8_t>& chunk) {
+    const std::unique_ptr<std::FILE, FileCloser> file(openRegularFile(path));
+    CompressedAhead result;
+    if (!file || ::fstat(::fileno(file.get()), &result.status) != 0) return std::nullopt;
+    const uint64_t size = static_cast<uint64_t>(result.status.st_size);
+    if (size == 0 || size > limit) return std::nullopt;
+
+    EncoderGuard encoder;
+    CodecStream& stream = encoder.stream;
+    if (compressInit(&stream, settings.blockSizeLevel, settings.verbosity, settings.workFactor) != OK) {
+        return std::nullopt;
+    }
+    encoder.open = true;
+    std::vector<uint8_t>& out = result.stream;
+    out.resize(static_cast<std::size_t>(size / 4) + kOutputGrowth);
+
+    uint64_t bytesRead = 0;
+    for (;;) {
+        const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        if (std::ferror(file.get()) || stop.load(std::memory_order_relaxed)) return std::nullopt;
+        if (n == 0) break;
+        bytesRead += n;
+        if (bytesRead > size) return std::nullopt;  // the file grew since it was examined
+        stream.nextIn = chunk.data();
+        stream.availIn = static_cast<uint32_t>(n);
+        while (stream.availIn > 0) {
+            makeRoom(stream, out);
+            if (compressStep(&stream, RUN) != RUN_OK) return std::nullopt;
+        }
+    }
+    if (bytesRead != size) return std::nullopt;
+    for (int32_t status = FINISH_OK; status != STREAM_END;) {
+        if (stop.load(std::memory_order_relaxed)) return std::nullopt;
+        makeRoom(stream, out);
+        status = compressStep(&stream, FINISH);
+        if (status != FINISH_OK && status != STREAM_END) return std::nullopt;
+    }
+    out.resize(static_cast<std::size_t>(totalOf(stream.totalOutLo, stream.totalOutHi)));
+
+    // A file changed while it was read is left to the packer, which reads it at its own turn.
+    struct stat after {};
+    if (::fstat(::fileno(file.get()), &after) != 0 || !sameFile(result.status, after)) return std::nullopt;
+    return result;
+}
+
+}  // namespace
+
+uint64_t PackAhead::smallFileLimit(const EngineSettings& settings) {
+    return static_cast<uint64_t>(std::clamp(settings.blockSizeLevel, 1, 9)) * 100000;
+}
+
+PackAhead::PackAhead(const std::vector<PackItem>& items, const EngineSettings& settings)
+    : settings_(settings), jobOfItem_(items.size(), kNoJob) {
+    if (settings.threads <= 1) return;
+    const uint64_t limit = smallFileLimit(settings);
+    std::size_t startsAtTurn = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const PackItem& item = items[i];
+        if (item.isFolder || item.size == 0) continue;
+        if (item.size > limit) {
+            startsAtTurn = i + 1;
+            continue;
+        }
+        jobOfItem_[i] = jobs_.size();
+        jobs_.push_back(Job{item.diskPath, startsAtTurn, false, std::nullopt});
+    }
+    if (jobs_.empty()) return;
+    const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(settings.threads), jobs_.size());
+    const std::lock_guard<std::mutex> lock(mutex_);  // workers count themselves only once all are started
+    try {
+        for (std::size_t w = 0; w < wanted; ++w) workers_.emplace_back([this] { workerLoop(); });
+    } catch (const std::system_error&) {
+        // Fewer workers (even none) only make packing slower; the packer does what they do not.
+    }
+}
+
+PackAhead::~PackAhead() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    workAvailable_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+}
+
+void PackAhead::reached(std::size_t index) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (index <= turn_) return;
+        turn_ = index;
+    }
+    workAvailable_.notify_all();
+}
+
+std::optional<CompressedAhead> PackAhead::take(std::size_t index, const std::function<bool()>& keepWaiting) {
+    if (workers_.empty() || index >= jobOfItem_.size() || jobOfItem_[index] == kNoJob) return std::nullopt;
+    reached(index);
+    Job& job = jobs_[jobOfItem_[index]];
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!jobFinished_.wait_for(lock, kPumpInterval, [&job] { return job.finished; })) {
+        lock.unlock();
+        const bool keep = keepWaiting();
+        lock.lock();
+        if (!keep) return std::nullopt;
+    }
+    std::optional<CompressedAhead> result = std::move(job.result);
+    job.result.reset();
+    --inHand_;
+    if (result) bytesWaiting_ -= result->stream.size();
+    lock.unlock();
+    workAvailable_.notify_all();
+    return result;
+}
+
+bool PackAhead::mayStartNext() const {
+    return nextJob_ < jobs_.size() && turn_ >= jobs_[nextJob_].startsAtTurn &&
+           inHand_ < kFilesAheadPerWorker * workers_.size() && bytesWaiting_ < kBytesAheadPerWorker * workers_.size();
+}
+
+void PackAhead::workerLoop() {
+    std::vector<uint8_t> chunk;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        workAvailable_.wait(lock, [this] { return stopping_ || mayStartNext(); });
+        if (stopping_) return;
+        Job& job = jobs_[nextJob_++];
+        ++inHand_;
+        lock.unlock();
+        std::optional<CompressedAhead> result;
+        try {
+            chunk.resize(kReadChunk);
+            result = compressIntoMemory(job.diskPath, settings_, smallFileLimit(settings_), stopping_, chunk);
+        } catch (const std::bad_alloc&) {
+            result.reset();  // the packer meets the shortage itself and reports it
+        }
+        lock.lock();
+        if (result) bytesWaiting_ += result->stream.size();
+        job.result = std::move(result);
+        job.finished = true;
+        jobFinished_.notify_all();
+    }
+}
+
+}  // namespace zor

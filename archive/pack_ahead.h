@@ -1,0 +1,108 @@
+// pack_ahead.h - compresses the small files of a packing on worker threads ahead of their turn, for the packer to write in item order.
+//
+// A tree of small files gains nothing from splitting one file's blocks over
+// the cores, since each file is a single block. Instead, each worker takes
+// the next small file of the item list, compresses it from disk into memory
+// with the one-thread engine (so its stream is byte for byte the one the
+// packer would write itself) and keeps the status it read the file under.
+// The packer takes the streams in item order and writes the archive exactly
+// as without workers.
+//
+// Anything doubtful is handed back as "not compressed ahead": a file that
+// cannot be opened or is no longer small, that changes while it is read,
+// a read error, memory that runs out. The packer then does that file itself
+// and meets (and reports) the trouble exactly as it would have without
+// workers, so every message and outcome stays the one-thread one.
+//
+// Memory stays linear in the workers: a worker holds one engine stream
+// (one block) while it compresses, and workers stop taking files while
+// `kFilesAheadPerWorker` files per worker are in hand or
+// `kBytesAheadPerWorker` bytes per worker of finished streams wait. A file
+// larger than one block is a barrier: workers do not pass it until the
+// packer has moved beyond it, so while the packer compresses it with all
+// cores the workers neither compete for the cores nor hold memory.
+//
+// Threads: every public call comes from the packer's thread. The
+// destructor stops the workers promptly (between two steps of the engine)
+// and joins them; no worker outlives the object.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+#include "archive/operation_context.h"
+#include "engine/file_drivers.h"
+
+namespace zor {
+
+// One file compressed ahead: its complete stream and the status it was read under.
+struct CompressedAhead {
+    struct stat status {};
+    std::vector<uint8_t> stream;
+};
+
+class PackAhead {
+public:
+    static constexpr std::size_t kFilesAheadPerWorker = 8;
+    static constexpr std::size_t kBytesAheadPerWorker = 512 * 1024;
+
+    // Starts `settings.threads` workers over the small files of `items`
+    // (none when threads <= 1, and fewer when the system refuses a thread).
+    // `items` is copied; the packer may clear its list at any time.
+    PackAhead(const std::vector<PackItem>& items, const EngineSettings& settings);
+    PackAhead(const PackAhead&) = delete;
+    PackAhead& operator=(const PackAhead&) = delete;
+    ~PackAhead();
+
+    // The largest file a worker takes: one block's worth of input.
+    static uint64_t smallFileLimit(const EngineSettings& settings);
+
+    // The packer has reached item `index`: workers may pass any large file before it.
+    void reached(std::size_t index);
+
+    // The stream of file item `index`, which is the packer's current item.
+    // Waits while a worker is on it, calling `keepWaiting` about every 20 ms
+    // (the packer pumps its messages there); returns nothing at once when
+    // `keepWaiting` says false. Nothing also means the file was not
+    // compressed ahead (not small, or trouble): the packer does it itself.
+    std::optional<CompressedAhead> take(std::size_t index, const std::function<bool()>& keepWaiting);
+
+    std::size_t workerCount() const { return workers_.size(); }
+
+private:
+    struct Job {
+        std::string diskPath;
+        std::size_t startsAtTurn = 0;  // the item the packer must have reached: one past the last large file before it
+        bool finished = false;  // a worker has left its result (or its trouble) here
+        std::optional<CompressedAhead> result;
+    };
+    static constexpr std::size_t kNoJob = static_cast<std::size_t>(-1);
+
+    bool mayStartNext() const;
+    void workerLoop();
+
+    const EngineSettings settings_;
+    std::vector<Job> jobs_;              // the small files, in item order; never resized once built
+    std::vector<std::size_t> jobOfItem_;  // kNoJob for folders, empty and large files
+
+    std::mutex mutex_;
+    std::condition_variable workAvailable_;
+    std::condition_variable jobFinished_;
+    std::size_t nextJob_ = 0;     // the first job no worker has taken
+    std::size_t turn_ = 0;        // the item the packer has reached
+    std::size_t inHand_ = 0;      // jobs taken by a worker and not yet by the packer
+    std::size_t bytesWaiting_ = 0;  // finished streams not yet taken by the packer
+    std::atomic<bool> stopping_{false};
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace zor

@@ -1,0 +1,257 @@
+// pack_ahead_test.cpp - packing with files compressed ahead on worker threads: the same archive for every thread count, the same messages, no thread left behind.
+#include <csignal>
+#include <dirent.h>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "archive/pack_ahead.h"
+#include "engine/decompress_stream.h"
+#include "tests/archive/archive_fixture.h"
+
+namespace zor::test {
+namespace {
+
+// Text-like bytes that compress but not to nothing.
+std::string words(std::size_t length, uint32_t seed) {
+    static const char* const kWords[] = {"alpha ", "beta ", "gamma\n", "delta ", "epsilon ", "zeta\t", "eta ", "theta "};
+    std::string text;
+    while (text.size() < length) {
+        seed = seed * 1103515245u + 12345u;
+        text += kWords[(seed >> 16) % 8];
+    }
+    text.resize(length);
+    return text;
+}
+
+std::string noise(std::size_t length, uint32_t seed) {
+    std::string bytes(length, '\0');
+    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    return bytes;
+}
+
+std::size_t threadsOfThisProcess() {
+    std::size_t count = 0;
+    DIR* tasks = ::opendir("/proc/self/task");
+    while (dirent* entry = ::readdir(tasks)) {
+        if (entry->d_name[0] != '.') ++count;
+    }
+    ::closedir(tasks);
+    return count;
+}
+
+std::string decompressed(const std::vector<uint8_t>& stream) {
+    CodecStream codec{};
+    if (decompressInit(&codec, 0, 0) != OK) return "init failed";
+    std::string out;
+    std::vector<uint8_t> buffer(1 << 16);
+    codec.nextIn = stream.data();
+    codec.availIn = static_cast<uint32_t>(stream.size());
+    int32_t status = OK;
+    while (status == OK) {
+        codec.nextOut = buffer.data();
+        codec.availOut = static_cast<uint32_t>(buffer.size());
+        status = decompressStep(&codec);
+        out.append(reinterpret_cast<const char*>(buffer.data()), buffer.size() - codec.availOut);
+    }
+    decompressEnd(&codec);
+    return status == STREAM_END ? out : "damaged stream";
+}
+
+class PackAheadArchive : public ArchiveFixture {
+protected:
+    // Small files around an empty one, folders (one of them empty and last),
+    // and a multi-block file in the middle, selected in a fixed order. Block
+    // size level 1 keeps the multi-block file small.
+    std::vector<std::string> mixedSelection() {
+        context.settings.blockSizeLevel = 1;
+        for (int i = 0; i < 40; ++i) writeFile(folder / ("src/many/f" + std::to_string(i)), words(50 + i * 977, i));
+        writeFile(folder / "src/many/empty", "");
+        writeFile(folder / "src/Mixed.TXT", words(99000, 7));
+        writeFile(folder / "src/big.bin", words(260000, 8) + noise(5000, 9));
+        writeFile(folder / "src/after.txt", words(3000, 10));
+        writeFile(folder / "src/.hidden", noise(70000, 11));
+        std::filesystem::create_directories(folder / "src/zz-empty-folder");
+        std::filesystem::create_directories(folder / "last");
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
+            if (entry.is_regular_file()) setTime(entry.path().string());
+        }
+        return {"src/Mixed.TXT", "src/many", "src/big.bin", "src/after.txt", "src/.hidden", "src/many/empty",
+                "src/zz-empty-folder", "last"};
+    }
+
+    std::string packWithThreads(int32_t threads, const std::vector<std::string>& names) {
+        context.settings.threads = threads;
+        const std::string archive = folder / ("out-" + std::to_string(threads) + ".zor");
+        EXPECT_EQ(pack(archive, names), OperationOutcome::Succeeded) << threads << " threads";
+        EXPECT_TRUE(ui.reports.empty()) << ui.reports.front().text;
+        return readFile(archive);
+    }
+};
+
+TEST_F(PackAheadArchive, IsByteForByteTheOneThreadArchiveForEveryThreadCount) {
+    const auto names = mixedSelection();
+    const std::string one = packWithThreads(1, names);
+    ASSERT_GT(one.size(), 76u);
+    for (int32_t threads : {2, 3, 8}) EXPECT_TRUE(packWithThreads(threads, names) == one) << threads << " threads";
+}
+
+TEST_F(PackAheadArchive, IsByteForByteTheOneThreadArchiveWithAPassword) {
+    const auto names = mixedSelection();
+    context.packingPassword = "Secret!";
+    const std::string one = packWithThreads(1, names);
+    for (int32_t threads : {2, 8}) EXPECT_TRUE(packWithThreads(threads, names) == one) << threads << " threads";
+    EXPECT_EQ(headerOf(folder / "out-8.zor").passwordProtected, 1);
+}
+
+TEST_F(PackAheadArchive, ManyFilesAtTheDefaultLevelRoundTrip) {
+    for (int i = 0; i < 300; ++i) writeFile(folder / ("tree/d" + std::to_string(i % 7) + "/f" + std::to_string(i)),
+                                            i % 50 == 0 ? std::string() : words(200 + (i * 131) % 4000, i));
+    const std::string one = packWithThreads(1, {"tree"});
+    EXPECT_TRUE(packWithThreads(2, {"tree"}) == one);
+    ASSERT_EQ(extract(folder / "out-2.zor", folder / "back"), OperationOutcome::Succeeded);
+    for (int i = 0; i < 300; i += 37) {
+        const std::string name = "tree/d" + std::to_string(i % 7) + "/f" + std::to_string(i);
+        EXPECT_EQ(readFile(folder / ("back/" + name)), readFile(folder / name)) << name;
+    }
+}
+
+// The walk has seen the file, the workers have not yet opened it.
+class VanishAfterWalkUi : public ScriptedUi {
+public:
+    std::string victim;
+    void setTotalFiles(int64_t count) override {
+        ScriptedUi::setTotalFiles(count);
+        ::unlink(victim.c_str());
+    }
+};
+
+class PackAheadMessages : public ArchiveFixture {
+protected:
+    PackAheadMessages() { context.settings.threads = 2; }
+};
+
+TEST_F(PackAheadMessages, AFileThatVanishesAfterTheWalkGivesTheOneThreadMessage) {
+    for (int i = 0; i < 12; ++i) writeFile(folder / ("src/f" + std::to_string(i)), words(4000, i));
+    VanishAfterWalkUi vanishing;
+    vanishing.victim = folder / "src/f5";
+    OperationContext vanishingContext(vanishing);
+    vanishingContext.settings.threads = 2;
+    vanishingContext.selection.push_back({"src", 0, folder.path()});
+    vanishingContext.window.ArchivePath = folder / "out.zor";
+
+    EXPECT_EQ(Initialize_Compression(vanishingContext), OperationOutcome::Failed);
+    EXPECT_EQ(vanishing.reportTexts(), std::vector<std::string>{"Cannot open input file"});
+    EXPECT_FALSE(exists(folder / "out.zor"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "no partial archive";
+}
+
+TEST_F(PackAheadMessages, AbortMidwayLeavesNoArchiveAndNoThread) {
+    for (int i = 0; i < 30; ++i) writeFile(folder / ("src/f" + std::to_string(i)), words(20000, i));
+    writeFile(folder / "out.zor", "an older archive");
+    const std::size_t threadsBefore = threadsOfThisProcess();
+    int filesSeen = 0;
+    ui.onCurrentFile = [&](const std::string&) {
+        if (++filesSeen == 10) ui.abort = true;
+    };
+    for (int32_t threads : {2, 8}) {
+        context.settings.threads = threads;
+        filesSeen = 0;
+        EXPECT_EQ(pack(folder / "out.zor", {"src"}), OperationOutcome::Aborted);
+        EXPECT_FALSE(ui.abort) << "the request is cleared";
+        EXPECT_EQ(filesSeen, 10) << "nothing after the abort";
+        EXPECT_EQ(readFile(folder / "out.zor"), "an older archive");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2) << "no partial archive";
+        EXPECT_EQ(threadsOfThisProcess(), threadsBefore);
+    }
+    EXPECT_TRUE(ui.reports.empty());
+}
+
+TEST_F(PackAheadMessages, AWriteFailureOfAStreamCompressedAheadIsTheOneThreadMessage) {
+    for (int i = 0; i < 4; ++i) writeFile(folder / ("src/f" + std::to_string(i)), noise(60000, i));
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previous {};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit limit = previous;
+    limit.rlim_cur = 100000;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const OperationOutcome outcome = pack(folder / "out.zor", {"src"});
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(outcome, OperationOutcome::Failed);
+    EXPECT_EQ(ui.reportTexts(), std::vector<std::string>{"I/O or other error, bailing out."});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "no partial archive";
+}
+
+// The component on its own: what it compresses, and what it leaves to the packer.
+class PackAheadWorkers : public testing::Test {
+protected:
+    PackItem fileItem(const std::string& name, const std::string& bytes) {
+        writeFile(folder / name, bytes);
+        return PackItem{name, 0, 0, folder / name, bytes.size()};
+    }
+    static bool keepWaiting() { return true; }
+
+    TempFolder folder;
+    EngineSettings settings{1, 30, 0, 0, 2};
+};
+
+TEST_F(PackAheadWorkers, CompressesSmallFilesAndLeavesLargeFolderEmptyAndMissingOnesToThePacker) {
+    const std::string small = words(5000, 1);
+    const std::string other = noise(3000, 2);
+    std::vector<PackItem> items = {fileItem("a", small),
+                                   PackItem{"dir\\", 1, 0, folder / "dir", 0},
+                                   fileItem("large", words(100001, 3)),
+                                   fileItem("empty", ""),
+                                   fileItem("b", other),
+                                   PackItem{"gone", 0, 0, folder / "gone", 10}};
+    PackAhead ahead(items, settings);
+    ASSERT_EQ(ahead.workerCount(), 2u);
+
+    const auto first = ahead.take(0, keepWaiting);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(decompressed(first->stream), small);
+    EXPECT_EQ(first->status.st_size, 5000);
+    for (std::size_t index : {1u, 2u, 3u}) EXPECT_FALSE(ahead.take(index, keepWaiting)) << index;
+    const auto second = ahead.take(4, keepWaiting);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(decompressed(second->stream), other);
+    EXPECT_FALSE(ahead.take(5, keepWaiting)) << "a file that cannot be opened is the packer's to report";
+}
+
+TEST_F(PackAheadWorkers, AFileThatGrewPastTheLimitOrIsNotRegularIsLeftToThePacker) {
+    std::vector<PackItem> items = {fileItem("grew", "small at the walk")};
+    writeFile(folder / "grew", words(PackAhead::smallFileLimit(settings) + 1, 4));
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    items.push_back(PackItem{"fifo", 0, 0, folder / "fifo", 1});
+    PackAhead ahead(items, settings);
+    EXPECT_FALSE(ahead.take(0, keepWaiting));
+    EXPECT_FALSE(ahead.take(1, keepWaiting)) << "a FIFO is never waited on";
+}
+
+TEST_F(PackAheadWorkers, OneThreadStartsNoWorker) {
+    settings.threads = 1;
+    std::vector<PackItem> items = {fileItem("a", "bytes")};
+    PackAhead ahead(items, settings);
+    EXPECT_EQ(ahead.workerCount(), 0u);
+    EXPECT_FALSE(ahead.take(0, keepWaiting));
+}
+
+TEST_F(PackAheadWorkers, StopsWaitingWhenAskedAndJoinsItsWorkersPromptly) {
+    const std::size_t threadsBefore = threadsOfThisProcess();
+    settings.blockSizeLevel = 9;
+    std::vector<PackItem> items;
+    for (int i = 0; i < 8; ++i) items.push_back(fileItem(std::to_string(i) + ".bin", noise(800000, i)));
+    {
+        PackAhead ahead(items, settings);
+        int calls = 0;
+        ahead.take(7, [&calls] { return ++calls < 2; });  // gives up after about 20 ms
+        EXPECT_LE(calls, 2);
+    }
+    EXPECT_EQ(threadsOfThisProcess(), threadsBefore);
+}
+
+}  // namespace
+}  // namespace zor::test
