@@ -178,6 +178,38 @@ TEST_F(CliArchiveTest, TestNamesTheCorruptEntryAndGoesOn) {
     EXPECT_EQ(missing.out, "one.txt: File OK\n");
 }
 
+TEST_F(CliArchiveTest, ThreadsChangeNeitherTheFilesNorTheMessagesOfUnpackAndTest) {
+    for (int i = 0; i < 30; ++i) put("src/f" + std::to_string(i), mixedBytes(3000 + 100 * i, i));
+    put("src/big.bin", mixedBytes(2500000, 3));
+    ASSERT_EQ(run({"pack", "a.zor", "src"}).status, 0);
+    ArchiveReader reader;
+    ASSERT_TRUE(reader.open(folder / "a.zor"));
+    ASSERT_FALSE(reader.readHeader());
+    ArchiveEntry entry;
+    for (int i = 0; i < 12; ++i) ASSERT_EQ(reader.next(entry), ArchiveReader::Step::Entry);
+    reader.close();
+    std::string bytes = readFile(folder / "a.zor");
+    bytes[entry.dataOffset + entry.record.packedSize / 2] ^= 0x55;
+    writeFile(folder / "a.zor", bytes);
+
+    const CliResult testedOnce = run({"test", "a.zor", "--threads", "1"});
+    const CliResult tested = run({"test", "a.zor", "--threads", "3"});
+    EXPECT_EQ(testedOnce.status, 1);
+    EXPECT_EQ(tested.status, testedOnce.status);
+    EXPECT_EQ(tested.out, testedOnce.out);
+    EXPECT_EQ(tested.err, testedOnce.err);
+
+    const CliResult unpackedOnce = run({"unpack", "-q", "a.zor", "-d", "one", "--threads", "1"});
+    const CliResult unpacked = run({"unpack", "-q", "a.zor", "-d", "three", "--threads", "3"});
+    EXPECT_EQ(unpacked.status, unpackedOnce.status);
+    for (int i = 0; i < 30; ++i) {
+        const std::string name = "/src/f" + std::to_string(i);
+        EXPECT_EQ(readFile(folder / ("three" + name)), readFile(folder / ("one" + name))) << name;
+    }
+    EXPECT_EQ(readFile(folder / "three/src/big.bin"), mixedBytes(2500000, 3));
+    EXPECT_EQ(run({"unpack", "a.zor", "--threads", "0"}).status, 2);
+}
+
 TEST_F(CliArchiveTest, TestOfAFolderCoversEverythingBeneathIt) {
     put("src/d/x/deep.txt", "deep");
     put("src/d/top.txt", "top");
