@@ -346,6 +346,19 @@ std::optional<bool> DecodeAhead::playBack(const ArchiveEntry& entry, std::FILE* 
     return result;
 }
 
+std::unique_ptr<DecodeAhead> decodeAheadFor(const OperationContext& context, const std::optional<std::string>& password,
+                                            bool keepsOutput, std::function<bool(const ArchiveEntry&)> wanted) {
+    if (context.settings.threads <= 1) return nullptr;
+    DecodeAheadPlan plan;
+    plan.archivePath = context.window.ArchivePath;
+    plan.workers = context.settings.threads;
+    plan.keepsOutput = keepsOutput;
+    plan.password = password;
+    plan.settings = context.settings;
+    plan.wanted = std::move(wanted);
+    return std::make_unique<DecodeAhead>(std::move(plan));
+}
+
 std::optional<bool> decodeEntry(DecodeAhead* ahead, const ArchiveReader& reader, const ArchiveEntry& entry,
                                 CipherState* cipher, std::FILE* output, DriverContext& driver) {
     if (ahead) {

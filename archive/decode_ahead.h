@@ -33,6 +33,7 @@
 
 #include "archive/archive_reader.h"
 #include "archive/cipher.h"
+#include "archive/operation_context.h"
 #include "engine/file_drivers.h"
 
 namespace zor {
@@ -69,6 +70,11 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// The workers for an operation on the archive `context.window.ArchivePath`:
+// one for each of `context.settings.threads`, none (null) for one thread.
+std::unique_ptr<DecodeAhead> decodeAheadFor(const OperationContext& context, const std::optional<std::string>& password,
+                                            bool keepsOutput, std::function<bool(const ArchiveEntry&)> wanted);
 
 // Decodes the entry the walk has reached: played back from `ahead` (when
 // given and it has the entry), otherwise on this thread by decodeEntryData.

@@ -48,7 +48,9 @@ public:
             return failAndEnd("Cannot create the destination folder " + destination_);
         }
         context_.progress.totalSize = header.totalSize;
-        startDecodingAhead();
+        // With several threads, workers decode the files ahead of this walk.
+        ahead_ = decodeAheadFor(context_, password_, true,
+                                [](const ArchiveEntry& entry) { return !unsafeEntryNameReason(entry.name, false); });
 
         ArchiveEntry entry;
         for (;;) {
@@ -169,19 +171,6 @@ private:
         setAttributes(::fileno(output.get()), restoreReadOnly ? kAttributeReadOnly : entry.record.attributes);
         if (std::fclose(output.release()) != 0) return stop("I/O or other error, bailing out.");
         return result;
-    }
-
-    // With several threads, workers decode the files ahead of this walk.
-    void startDecodingAhead() {
-        if (context_.settings.threads <= 1) return;
-        DecodeAheadPlan plan;
-        plan.archivePath = context_.window.ArchivePath;
-        plan.workers = context_.settings.threads;
-        plan.keepsOutput = true;
-        plan.password = password_;
-        plan.settings = context_.settings;
-        plan.wanted = [](const ArchiveEntry& entry) { return !unsafeEntryNameReason(entry.name, false); };
-        ahead_ = std::make_unique<DecodeAhead>(std::move(plan));
     }
 
     // An entry named like the archive itself (or a hard link to it) would

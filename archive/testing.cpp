@@ -159,19 +159,13 @@ private:
         return OperationOutcome::Succeeded;
     }
 
-    // With several threads, workers test the wanted entries ahead of this walk.
+    // With several threads, workers test the entries ahead of this walk.
     void startDecodingAhead() {
-        if (context_.settings.threads <= 1) return;
-        DecodeAheadPlan plan;
-        plan.archivePath = context_.window.ArchivePath;
-        plan.workers = context_.settings.threads;
-        plan.keepsOutput = false;
-        plan.password = password_;
-        plan.settings = context_.settings;
+        std::function<bool(const ArchiveEntry&)> wanted;
         if (!context_.listSelection.empty()) {
             // A guess that only decides where workers spend their time: the
             // selected files, and whatever lies inside a selected folder.
-            plan.wanted = [selection = context_.listSelection](const ArchiveEntry& entry) {
+            wanted = [selection = context_.listSelection](const ArchiveEntry& entry) {
                 for (const ListSelectionItem& item : selection) {
                     const std::string name = item.path + item.caption;
                     if (item.isFolder ? entry.name.starts_with(name + "\\") : entry.name == name) return true;
@@ -179,7 +173,7 @@ private:
                 return false;
             };
         }
-        ahead_ = std::make_unique<DecodeAhead>(std::move(plan));
+        ahead_ = decodeAheadFor(context_, password_, false, std::move(wanted));
     }
 
     OperationOutcome abort() {
