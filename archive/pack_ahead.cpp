@@ -14,7 +14,6 @@ namespace zor {
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
-constexpr std::size_t kOutputGrowth = 64 * 1024;
 constexpr auto kPumpInterval = std::chrono::milliseconds(20);
 
 struct FileCloser {
@@ -36,12 +35,17 @@ bool sameFile(const struct stat& before, const struct stat& after) {
            before.st_ctim.tv_sec == after.st_ctim.tv_sec && before.st_ctim.tv_nsec == after.st_ctim.tv_nsec;
 }
 
-// Points the stream's output window at free room in `out`, growing it when it is nearly full.
-void makeRoom(CodecStream& stream, std::vector<uint8_t>& out) {
-    const std::size_t produced = static_cast<std::size_t>(totalOf(stream.totalOutLo, stream.totalOutHi));
-    if (out.size() - produced < kOutputGrowth) out.resize(std::max(out.size() * 2, produced + kOutputGrowth));
-    stream.nextOut = out.data() + produced;
-    stream.availOut = static_cast<uint32_t>(out.size() - produced);
+// The most a stream may take for `size` input bytes; a stream that needs
+// more (none should) is left to the packer.
+std::size_t streamRoomFor(uint64_t size) { return static_cast<std::size_t>(size + size / 100 + 600); }
+
+// Points the stream's output window at the free room after what it has produced; false when there is none.
+bool makeRoom(CodecStream& stream, CompressedAhead& out, std::size_t room) {
+    out.length = static_cast<std::size_t>(totalOf(stream.totalOutLo, stream.totalOutHi));
+    if (out.length >= room) return false;
+    stream.nextOut = out.stream.get() + out.length;
+    stream.availOut = static_cast<uint32_t>(room - out.length);
+    return true;
 }
 
 // The whole compressed stream of the file at `path`, or nothing on any
@@ -61,31 +65,29 @@ std::optional<CompressedAhead> compressIntoMemory(const std::string& path, const
         return std::nullopt;
     }
     encoder.open = true;
-    std::vector<uint8_t>& out = result.stream;
-    out.resize(static_cast<std::size_t>(size / 4) + kOutputGrowth);
+    // Left uninitialised: only the pages the stream reaches take memory.
+    const std::size_t room = streamRoomFor(size);
+    result.stream.reset(new uint8_t[room]);
 
     uint64_t bytesRead = 0;
-    for (;;) {
+    while (!std::feof(file.get())) {
         const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file.get());
         if (std::ferror(file.get()) || stop.load(std::memory_order_relaxed)) return std::nullopt;
-        if (n == 0) break;
         bytesRead += n;
         if (bytesRead > size) return std::nullopt;  // the file grew since it was examined
         stream.nextIn = chunk.data();
         stream.availIn = static_cast<uint32_t>(n);
         while (stream.availIn > 0) {
-            makeRoom(stream, out);
-            if (compressStep(&stream, RUN) != RUN_OK) return std::nullopt;
+            if (!makeRoom(stream, result, room) || compressStep(&stream, RUN) != RUN_OK) return std::nullopt;
         }
     }
     if (bytesRead != size) return std::nullopt;
     for (int32_t status = FINISH_OK; status != STREAM_END;) {
-        if (stop.load(std::memory_order_relaxed)) return std::nullopt;
-        makeRoom(stream, out);
+        if (stop.load(std::memory_order_relaxed) || !makeRoom(stream, result, room)) return std::nullopt;
         status = compressStep(&stream, FINISH);
         if (status != FINISH_OK && status != STREAM_END) return std::nullopt;
     }
-    out.resize(static_cast<std::size_t>(totalOf(stream.totalOutLo, stream.totalOutHi)));
+    result.length = static_cast<std::size_t>(totalOf(stream.totalOutLo, stream.totalOutHi));
 
     // A file changed while it was read is left to the packer, which reads it at its own turn.
     struct stat after {};
@@ -99,20 +101,14 @@ uint64_t PackAhead::smallFileLimit(const EngineSettings& settings) {
     return static_cast<uint64_t>(std::clamp(settings.blockSizeLevel, 1, 9)) * 100000;
 }
 
-PackAhead::PackAhead(const std::vector<PackItem>& items, const EngineSettings& settings)
-    : settings_(settings), jobOfItem_(items.size(), kNoJob) {
+PackAhead::PackAhead(const std::vector<PackItem>& items, const EngineSettings& settings) : settings_(settings) {
     if (settings.threads <= 1) return;
-    const uint64_t limit = smallFileLimit(settings);
-    std::size_t startsAtTurn = 0;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const PackItem& item = items[i];
-        if (item.isFolder || item.size == 0) continue;
-        if (item.size > limit) {
-            startsAtTurn = i + 1;
-            continue;
-        }
-        jobOfItem_[i] = jobs_.size();
-        jobs_.push_back(Job{item.diskPath, startsAtTurn, false, std::nullopt});
+    try {
+        planJobs(items);
+    } catch (const std::bad_alloc&) {
+        jobs_.clear();  // without workers the packer does every file itself, as with one thread
+        jobOfItem_.clear();
+        return;
     }
     if (jobs_.empty()) return;
     const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(settings.threads), jobs_.size());
@@ -121,6 +117,22 @@ PackAhead::PackAhead(const std::vector<PackItem>& items, const EngineSettings& s
         for (std::size_t w = 0; w < wanted; ++w) workers_.emplace_back([this] { workerLoop(); });
     } catch (const std::system_error&) {
         // Fewer workers (even none) only make packing slower; the packer does what they do not.
+    }
+}
+
+void PackAhead::planJobs(const std::vector<PackItem>& items) {
+    jobOfItem_.assign(items.size(), kNoJob);
+    const uint64_t limit = smallFileLimit(settings_);
+    std::size_t startsAtTurn = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const PackItem& item = items[i];
+        if (item.isFolder || item.size == 0) continue;
+        if (item.size > limit) {
+            startsAtTurn = i + 1;
+            continue;
+        }
+        jobs_.push_back(Job{&item, startsAtTurn, false, std::nullopt});
+        jobOfItem_[i] = jobs_.size() - 1;
     }
 }
 
@@ -156,15 +168,16 @@ std::optional<CompressedAhead> PackAhead::take(std::size_t index, const std::fun
     std::optional<CompressedAhead> result = std::move(job.result);
     job.result.reset();
     --inHand_;
-    if (result) bytesWaiting_ -= result->stream.size();
+    bytesInHand_ -= job.item->size;
     lock.unlock();
     workAvailable_.notify_all();
     return result;
 }
 
 bool PackAhead::mayStartNext() const {
-    return nextJob_ < jobs_.size() && turn_ >= jobs_[nextJob_].startsAtTurn &&
-           inHand_ < kFilesAheadPerWorker * workers_.size() && bytesWaiting_ < kBytesAheadPerWorker * workers_.size();
+    if (nextJob_ >= jobs_.size() || turn_ < jobs_[nextJob_].startsAtTurn) return false;
+    return inHand_ == 0 || (inHand_ < kFilesAheadPerWorker * workers_.size() &&
+                            bytesInHand_ + jobs_[nextJob_].item->size <= kBytesAheadPerWorker * workers_.size());
 }
 
 void PackAhead::workerLoop() {
@@ -175,16 +188,16 @@ void PackAhead::workerLoop() {
         if (stopping_) return;
         Job& job = jobs_[nextJob_++];
         ++inHand_;
+        bytesInHand_ += job.item->size;
         lock.unlock();
         std::optional<CompressedAhead> result;
         try {
             chunk.resize(kReadChunk);
-            result = compressIntoMemory(job.diskPath, settings_, smallFileLimit(settings_), stopping_, chunk);
+            result = compressIntoMemory(job.item->diskPath, settings_, smallFileLimit(settings_), stopping_, chunk);
         } catch (const std::bad_alloc&) {
             result.reset();  // the packer meets the shortage itself and reports it
         }
         lock.lock();
-        if (result) bytesWaiting_ += result->stream.size();
         job.result = std::move(result);
         job.finished = true;
         jobFinished_.notify_all();

@@ -15,9 +15,10 @@
 // workers, so every message and outcome stays the one-thread one.
 //
 // Memory stays linear in the workers: a worker holds one engine stream
-// (one block) while it compresses, and workers stop taking files while
-// `kFilesAheadPerWorker` files per worker are in hand or
-// `kBytesAheadPerWorker` bytes per worker of finished streams wait. A file
+// (one block) while it compresses, and workers take no further file while
+// `kFilesAheadPerWorker` files per worker are in hand (being compressed or
+// waiting for the packer) or when its input would bring the files in hand
+// past `kBytesAheadPerWorker` per worker; one file is always allowed. A file
 // larger than one block is a barrier: workers do not pass it until the
 // packer has moved beyond it, so while the packer compresses it with all
 // cores the workers neither compete for the cores nor hold memory.
@@ -32,6 +33,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -47,17 +49,18 @@ namespace zor {
 // One file compressed ahead: its complete stream and the status it was read under.
 struct CompressedAhead {
     struct stat status {};
-    std::vector<uint8_t> stream;
+    std::unique_ptr<uint8_t[]> stream;  // the first `length` bytes are the stream
+    std::size_t length = 0;
 };
 
 class PackAhead {
 public:
     static constexpr std::size_t kFilesAheadPerWorker = 8;
-    static constexpr std::size_t kBytesAheadPerWorker = 512 * 1024;
+    static constexpr uint64_t kBytesAheadPerWorker = 1024 * 1024;
 
     // Starts `settings.threads` workers over the small files of `items`
     // (none when threads <= 1, and fewer when the system refuses a thread).
-    // `items` is copied; the packer may clear its list at any time.
+    // The workers read `items`: it must stay unchanged while this object lives.
     PackAhead(const std::vector<PackItem>& items, const EngineSettings& settings);
     PackAhead(const PackAhead&) = delete;
     PackAhead& operator=(const PackAhead&) = delete;
@@ -69,7 +72,8 @@ public:
     // The packer has reached item `index`: workers may pass any large file before it.
     void reached(std::size_t index);
 
-    // The stream of file item `index`, which is the packer's current item.
+    // The stream of file item `index`, which is the packer's current item;
+    // each index is taken once.
     // Waits while a worker is on it, calling `keepWaiting` about every 20 ms
     // (the packer pumps its messages there); returns nothing at once when
     // `keepWaiting` says false. Nothing also means the file was not
@@ -80,13 +84,15 @@ public:
 
 private:
     struct Job {
-        std::string diskPath;
+        const PackItem* item = nullptr;
         std::size_t startsAtTurn = 0;  // the item the packer must have reached: one past the last large file before it
         bool finished = false;  // a worker has left its result (or its trouble) here
         std::optional<CompressedAhead> result;
     };
     static constexpr std::size_t kNoJob = static_cast<std::size_t>(-1);
 
+    // Fills jobs_ and jobOfItem_: every small file, behind the last large file before it.
+    void planJobs(const std::vector<PackItem>& items);
     bool mayStartNext() const;
     void workerLoop();
 
@@ -99,8 +105,8 @@ private:
     std::condition_variable jobFinished_;
     std::size_t nextJob_ = 0;     // the first job no worker has taken
     std::size_t turn_ = 0;        // the item the packer has reached
-    std::size_t inHand_ = 0;      // jobs taken by a worker and not yet by the packer
-    std::size_t bytesWaiting_ = 0;  // finished streams not yet taken by the packer
+    std::size_t inHand_ = 0;        // jobs taken by a worker and not yet by the packer
+    uint64_t bytesInHand_ = 0;      // their input, as the walk saw it
     std::atomic<bool> stopping_{false};
     std::vector<std::thread> workers_;
 };

@@ -251,7 +251,7 @@ private:
         fillFileRecord(item, ahead.status);
         showFileStarted(item, index);
         ui_.setActionLabel("Writing to disk and cleaning up unused memory...");
-        record_.packedSize = static_cast<uint32_t>(ahead.stream.size());
+        record_.packedSize = static_cast<uint32_t>(ahead.length);
         const uint64_t dataOffset = entryOffset_ + kEntryRecordSize + static_cast<uint64_t>(record_.nameLength);
         if (dataOffset + record_.packedSize + kEntryRecordSize > kLargestArchive) {
             return failWith(kArchiveTooLargeMessage);
@@ -265,10 +265,10 @@ private:
 
         if (protectedArchive()) {
             announceEnciphering();
-            cipherBuffer(context_.cipher, ahead.stream.data(), ahead.stream.size());
+            cipherBuffer(context_.cipher, ahead.stream.get(), ahead.length);
         }
         if (!moveToEntry() || !writeEntryRecord(files_.archive, record_) || !writeName(context_.entryName) ||
-            std::fwrite(ahead.stream.data(), 1, ahead.stream.size(), files_.archive) != ahead.stream.size()) {
+            std::fwrite(ahead.stream.get(), 1, ahead.length, files_.archive) != ahead.length) {
             return failWith(kWriteFailedMessage);
         }
         totalPacked_ += record_.packedSize;
