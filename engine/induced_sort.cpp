@@ -33,6 +33,8 @@
 #include "engine/induced_sort.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace zor {
 
@@ -85,15 +87,47 @@ private:
     uint32_t* counts_;
 };
 
-// Calls visit(p) for every LMS position p, from the last to the first.
-template <class Symbol, class Visit>
-void forEachLmsBackwards(const Symbol* text, int32_t n, Visit visit) {
-    bool nextIsS = false;  // the last suffix is L-type
+// One bit per position, set for S-type suffixes; words past the text hold 0.
+inline size_t typeWords(int32_t n) { return static_cast<size_t>(n) / 32 + 1; }
+
+template <class Symbol>
+void classify(const Symbol* text, int32_t n, uint32_t* sTypes) {
+    std::fill(sTypes, sTypes + typeWords(n), 0u);
+    bool isS = false;  // the last suffix is L-type
     for (int32_t i = n - 2; i >= 0; --i) {
-        const bool isS = text[i] < text[i + 1] || (text[i] == text[i + 1] && nextIsS);
-        if (!isS && nextIsS) visit(i + 1);
-        nextIsS = isS;
+        // S-type: a smaller symbol than the next, or an equal one before an S-type suffix.
+        isS = text[i] < text[i + 1] + static_cast<Symbol>(isS);
+        sTypes[i >> 5] |= static_cast<uint32_t>(isS) << (i & 31);
     }
+}
+
+// Calls visit(p) for every LMS position p in increasing order: an S-type
+// bit whose lower neighbour is clear (position 0 never counts).
+template <class Visit>
+void forEachLms(const uint32_t* sTypes, int32_t n, Visit visit) {
+    uint32_t carry = 1;
+    for (size_t w = 0; w < typeWords(n); ++w) {
+        const uint32_t word = sTypes[w];
+        uint32_t lms = word & ~((word << 1) | carry);
+        carry = word >> 31;
+        while (lms) {
+            visit(static_cast<int32_t>(w * 32 + std::countr_zero(lms)));
+            lms &= lms - 1;
+        }
+    }
+}
+
+// The scans read the text at the suffixes they meet, which lie anywhere in
+// it; asking for those bytes some slots ahead hides most of the wait. The
+// slot may be empty or not yet written, and a prefetch of a stray address
+// is harmless.
+constexpr int32_t kPrefetchDistance = 24;
+
+template <class Symbol>
+inline void prefetchSymbolBefore(const Symbol* text, uint32_t position) {
+    // Integer arithmetic: a stray position must not form an out-of-range pointer.
+    const uintptr_t address = reinterpret_cast<uintptr_t>(text) + (position - 1u) * uintptr_t{sizeof(Symbol)};
+    __builtin_prefetch(reinterpret_cast<const void*>(address));
 }
 
 // Left-to-right induction of the L-type suffixes from those in `sa`.
@@ -104,6 +138,7 @@ void induceLTypes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t* fronts,
     for (int32_t stretch = 0; stretch < n; stretch += kPumpStretch) {
         const int32_t end = std::min(n, stretch + kPumpStretch);
         for (int32_t i = stretch; i < end; ++i) {
+            prefetchSymbolBefore(text, sa[std::min(i + kPrefetchDistance, n - 1)]);
             const uint32_t j = sa[i];
             const uint32_t p = j - 1;  // wraps past n for position 0 and for empty slots
             if (p < un && text[p] >= text[j]) sa[fronts[text[p]]++] = p;
@@ -121,6 +156,7 @@ void induceSTypes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t* backs, 
     for (int32_t stretch = n; stretch > 0; stretch -= kPumpStretch) {
         const int32_t end = std::max(0, stretch - kPumpStretch);
         for (int32_t i = stretch - 1; i >= end; --i) {
+            prefetchSymbolBefore(text, sa[std::max(i - kPrefetchDistance, 0)]);
             const uint32_t j = sa[i];
             const uint32_t p = j - 1;
             if (p >= un) continue;
@@ -143,30 +179,34 @@ void sortSuffixes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet
 // reduced text at the end of `sa`. Returns the number of LMS positions and
 // sets `names` to the number of distinct LMS substrings.
 template <class Symbol>
-int32_t reduce(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint32_t* scratch,
-               size_t scratchWords, uint32_t& names, MessagePump& pump) {
+int32_t reduce(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, const uint32_t* sTypes,
+               uint32_t* scratch, size_t scratchWords, uint32_t& names, MessagePump& pump) {
     Buckets<Symbol> buckets(text, n, alphabet, scratch, scratchWords);
     std::fill(sa, sa + n, kEmpty);
     uint32_t* backs = buckets.backs();
-    forEachLmsBackwards(text, n, [&](int32_t p) { sa[--backs[text[p]]] = static_cast<uint32_t>(p); });
+    forEachLms(sTypes, n, [&](int32_t p) { sa[--backs[text[p]]] = static_cast<uint32_t>(p); });
     induceLTypes(text, sa, n, buckets.fronts(), pump);
     induceSTypes<true>(text, sa, n, buckets.backs(), pump);
 
-    // Every slot is filled now, so only LMS slots carry the mark.
+    // Every slot is filled now, so only LMS slots carry the mark. Each slot
+    // is copied down and kept only if marked, without a branch to mispredict.
     int32_t lmsCount = 0;
-    for (int32_t i = 0; i < n; ++i)
-        if (sa[i] & kLmsMark) sa[lmsCount++] = sa[i] & ~kLmsMark;
+    for (int32_t i = 0; i < n; ++i) {
+        const uint32_t entry = sa[i];
+        sa[lmsCount] = entry & ~kLmsMark;
+        lmsCount += static_cast<int32_t>(entry >> 31);
+    }
 
     // Each LMS position p keeps its substring's length, then its name, in
     // slot lmsCount + p / 2 (distinct, as LMS positions are not adjacent).
     uint32_t* slots = sa + lmsCount;
     std::fill(slots, sa + n, kEmpty);
-    int32_t next = n, lastLms = -1;
-    forEachLmsBackwards(text, n, [&](int32_t p) {
-        if (next == n) lastLms = p;
-        slots[p / 2] = static_cast<uint32_t>(next - p + 1);
-        next = p;
+    int32_t lastLms = -1;
+    forEachLms(sTypes, n, [&](int32_t p) {
+        if (lastLms >= 0) slots[lastLms / 2] = static_cast<uint32_t>(p - lastLms + 1);
+        lastLms = p;
     });
+    if (lastLms >= 0) slots[lastLms / 2] = static_cast<uint32_t>(n - lastLms + 1);
 
     names = 0;
     int32_t previous = -1;
@@ -183,17 +223,21 @@ int32_t reduce(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, u
         previousLength = length;
     }
 
-    // Gather the names in text order at the end of the array.
-    for (int32_t from = n - 1, to = n - 1; from >= lmsCount; --from)
-        if (sa[from] != kEmpty) sa[to--] = sa[from];
+    // Gather the names in text order at the end of the array (branch-free:
+    // every slot is copied, and the write position moves on past names only).
+    for (int32_t from = n - 1, to = n - 1; from >= lmsCount; --from) {
+        const uint32_t entry = sa[from];
+        sa[to] = entry;
+        to -= static_cast<int32_t>(entry != kEmpty);
+    }
     return lmsCount;
 }
 
 // Steps 3 and 4: orders the LMS suffixes through the reduced text, then
 // induces every suffix from them.
 template <class Symbol>
-void expand(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint32_t* scratch, size_t scratchWords,
-            int32_t lmsCount, uint32_t names, MessagePump& pump) {
+void expand(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, const uint32_t* sTypes,
+            uint32_t* scratch, size_t scratchWords, int32_t lmsCount, uint32_t names, MessagePump& pump) {
     uint32_t* reduced = sa + n - lmsCount;
     if (names < static_cast<uint32_t>(lmsCount))
         sortSuffixes(reduced, sa, lmsCount, names, scratch, scratchWords, pump);
@@ -201,8 +245,8 @@ void expand(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint
         for (int32_t k = 0; k < lmsCount; ++k) sa[reduced[k]] = static_cast<uint32_t>(k);
 
     // Reduced suffix k starts at the k-th LMS position.
-    int32_t k = lmsCount;
-    forEachLmsBackwards(text, n, [&](int32_t p) { reduced[--k] = static_cast<uint32_t>(p); });
+    int32_t k = 0;
+    forEachLms(sTypes, n, [&](int32_t p) { reduced[k++] = static_cast<uint32_t>(p); });
     for (k = 0; k < lmsCount; ++k) sa[k] = reduced[sa[k]];
     std::fill(sa + lmsCount, sa + n, kEmpty);
 
@@ -218,13 +262,28 @@ void expand(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint
     induceSTypes<false>(text, sa, n, buckets.backs(), pump);
 }
 
+// Each level keeps its type bits at the front of the scratch area and
+// lends the rest to its bucket bounds and to the levels below.
 template <class Symbol>
 void sortSuffixes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint32_t* scratch,
                   size_t scratchWords, MessagePump& pump) {
     if (n == 0) return;
+    uint32_t* sTypes = scratch;
+    classify(text, n, sTypes);
+    scratch += typeWords(n);
+    scratchWords -= typeWords(n);
     uint32_t names = 0;
-    const int32_t lmsCount = reduce(text, sa, n, alphabet, scratch, scratchWords, names, pump);
-    expand(text, sa, n, alphabet, scratch, scratchWords, lmsCount, names, pump);
+    const int32_t lmsCount = reduce(text, sa, n, alphabet, sTypes, scratch, scratchWords, names, pump);
+    expand(text, sa, n, alphabet, sTypes, scratch, scratchWords, lmsCount, names, pump);
+}
+
+// Turns text[0..n-1] round to start at `start`, through the scratch area
+// (which holds at least n bytes) rather than by an in-place cycle walk.
+void rotateLeft(uint8_t* text, int32_t n, int32_t start, uint32_t* scratch) {
+    uint8_t* spare = reinterpret_cast<uint8_t*>(scratch);
+    std::memcpy(spare, text, static_cast<size_t>(start));
+    std::memmove(text, text + start, static_cast<size_t>(n - start));
+    std::memcpy(text + (n - start), spare, static_cast<size_t>(start));
 }
 
 }  // namespace
@@ -236,9 +295,9 @@ void sortSuffixesByInducing(const uint8_t* text, int32_t n, uint32_t* suffixes, 
 
 void sortDistinctRotations(uint32_t* positions, uint8_t* text, int32_t n, int32_t leastStart, uint32_t* scratch,
                            size_t scratchWords, MessagePump& pump) {
-    std::rotate(text, text + leastStart, text + n);
+    rotateLeft(text, n, leastStart, scratch);
     sortSuffixesByInducing(text, n, positions, scratch, scratchWords, pump);
-    std::rotate(text, text + (n - leastStart), text + n);
+    rotateLeft(text, n, n - leastStart, scratch);
     const uint32_t shift = static_cast<uint32_t>(leastStart), un = static_cast<uint32_t>(n);
     for (int32_t i = 0; i < n; ++i) {
         const uint32_t p = positions[i] + shift;

@@ -13,10 +13,13 @@
 
 namespace zor {
 
-// Scratch words needed for a text of n bytes: the bucket bounds of the
-// largest alphabet the recursion can meet (one name per LMS substring, at
-// most n / 2 of them), or the 256 byte buckets with their counts.
-inline constexpr size_t inducedSortScratchWords(int32_t n) { return static_cast<size_t>(n) / 2 + 512; }
+// Scratch words needed for a text of n bytes: one type bit per position
+// on each level of the recursion (each level at most half the one above),
+// and the bucket bounds of the largest alphabet met: one name per LMS
+// substring, at most n / 2 of them, or the 256 byte buckets with their counts.
+inline constexpr size_t inducedSortScratchWords(int32_t n) {
+    return static_cast<size_t>(n) / 2 + static_cast<size_t>(n) / 16 + 1024;
+}
 
 // Fills suffixes[0..n-1] with the start positions of the suffixes of
 // text[0..n-1] in increasing order; a suffix that is a prefix of a longer

@@ -14,8 +14,22 @@
 #include "engine/least_rotation.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace zor {
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little, "the word-wide comparison finds the first byte from the low end");
+
+inline uint64_t load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+}  // namespace
 
 RotationShape findLeastRotation(const uint8_t* text, int32_t n) {
     int32_t i = 0, j = 1, k = 0;
@@ -24,6 +38,15 @@ RotationShape findLeastRotation(const uint8_t* text, int32_t n) {
         const uint8_t a = at(i + k), b = at(j + k);
         if (a == b) {
             ++k;
+            // A match that goes on (runs, repeats) advances eight bytes at a time while neither side wraps.
+            while (std::max(i, j) + k + 8 <= n) {
+                const uint64_t difference = load64(text + i + k) ^ load64(text + j + k);
+                if (difference) {
+                    k += std::countr_zero(difference) / 8;  // little-endian: the lowest set byte comes first
+                    break;
+                }
+                k += 8;
+            }
             continue;
         }
         if (a > b)
