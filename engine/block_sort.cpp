@@ -4,7 +4,9 @@
 // unique, so any correct sort yields the same rows and the same stream.
 // Short blocks (under 10000 bytes) are then sorted by direct comparison
 // (short_block_sort.cpp), longer ones by induced suffix sorting
-// (induced_sort.cpp), which takes linear time however repetitive the text.
+// (induced_sort.cpp), which takes linear time however repetitive the text;
+// only random-like blocks, whose two-byte buckets leave little to compare,
+// are sorted faster by the main sort and keep it.
 // A block that is one unit repeated (periodic) has equal rotations, whose
 // order is the reference algorithms' own and part of the stream: short ones
 // go to the fallback sort; longer ones try the main sort (main_sort.cpp)
@@ -100,6 +102,24 @@ void fallbackQuickSort(uint32_t* ptr, const uint32_t* classes, int32_t loStart, 
     }
 }
 
+// True for text whose two-byte contexts are spread about as thin as in
+// random bytes. The main sort's radix buckets then leave almost nothing to
+// compare, and it beats the induced sort. Estimates, from a sample of
+// positions, the chance that two positions share their first two bytes:
+// 1/65536 for random bytes, a hundred times that and more for text, code
+// and binaries. Counts in `counts` (65536 words).
+bool pairsAreSpreadThin(const uint8_t* text, int32_t n, uint32_t* counts) {
+    constexpr int32_t kStride = 8;
+    std::fill(counts, counts + 65536, 0u);
+    uint64_t equalPairs = 0, samples = 0;
+    for (int32_t i = 0; i + 1 < n; i += kStride, ++samples) {
+        uint32_t& count = counts[(static_cast<uint32_t>(text[i]) << 8) | text[i + 1]];
+        equalPairs += count++;
+    }
+    // equalPairs / (samples^2 / 2) below 8 / 65536.
+    return equalPairs * 65536 < 4 * samples * samples;
+}
+
 }  // namespace
 
 void fallbackSort(uint32_t* ptr, uint32_t* classes, uint32_t* bits, int32_t n) {
@@ -187,6 +207,26 @@ void fallbackSort(uint32_t* ptr, uint32_t* classes, uint32_t* bits, int32_t n) {
     checkInternal(j < 256, 1005);
 }
 
+namespace {
+
+// Sorts a block of kMainSortMinimum bytes or more by induced sorting when
+// its rotations all differ and it is not random-like; returns false, having
+// changed nothing, otherwise.
+bool sortLongBlockByInducing(EncoderState& s) {
+    const int32_t n = s.blockLength;
+    if (pairsAreSpreadThin(s.blockText, n, s.bucketTable)) return false;
+    const RotationShape shape = findLeastRotation(s.blockText, n);
+    if (shape.periodic) return false;
+    // Behind the text the text's array is free until the block is encoded.
+    const size_t textWords = (static_cast<size_t>(n) + 3) / 4;
+    uint32_t* scratch = s.workB + textWords;
+    const size_t scratchWords = workBBytes(s.blockSizeLevel) / 4 - textWords;
+    sortDistinctRotations(s.sortedPositions, s.blockText, n, shape.leastStart, scratch, scratchWords, s.stream->pump);
+    return true;
+}
+
+}  // namespace
+
 void sortBlock(EncoderState& s) {
     int32_t n = s.blockLength;
     uint32_t* ptr = s.sortedPositions;
@@ -194,13 +234,7 @@ void sortBlock(EncoderState& s) {
         // The text's array has room behind the text for the comparison sort's repeated copy.
         uint8_t* scratch = s.blockText + ((n + 7) & ~7);
         if (!sortShortBlockByComparison(ptr, s.blockText, scratch, n)) fallbackSort(ptr, s.workB, s.bucketTable, n);
-    } else if (const RotationShape shape = findLeastRotation(s.blockText, n); !shape.periodic) {
-        // Behind the text the text's array is free until the block is encoded.
-        const size_t textWords = (static_cast<size_t>(n) + 3) / 4;
-        uint32_t* scratch = s.workB + textWords;
-        const size_t scratchWords = workBBytes(s.blockSizeLevel) / 4 - textWords;
-        sortDistinctRotations(ptr, s.blockText, n, shape.leastStart, scratch, scratchWords, s.stream->pump);
-    } else {
+    } else if (!sortLongBlockByInducing(s)) {
         int32_t rankOffset = n + kOvershoot;
         if (rankOffset & 1) ++rankOffset;
         uint16_t* rankCache = reinterpret_cast<uint16_t*>(s.blockText + rankOffset);
