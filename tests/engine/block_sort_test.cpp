@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <numeric>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "tests/engine/encoder_bench.h"
+#include "tests/engine/reference_rotation_order.h"
 
 namespace zor {
 namespace {
@@ -113,16 +113,9 @@ INSTANTIATE_TEST_SUITE_P(
 // forces deep quicksort ranges, Shell sorts and rank-cache decisions.
 TEST(MainSort, OrdersHardTextWhenTheBudgetSuffices) {
     for (const Bytes& text : {randomText(50000, 2, 6), nearRepeats(50000, 7)}) {
-        int32_t n = static_cast<int32_t>(text.size());
-        Bytes area(text);
-        area.resize(text.size() + kOvershoot);
-        std::vector<uint16_t> ranks(text.size() + kOvershoot);
-        std::vector<uint32_t> rows(text.size()), buckets(kBucketCount);
-        MessagePump pump;
-        int32_t budget = INT_MAX / 2;
-        mainSort(rows.data(), area.data(), ranks.data(), buckets.data(), n, budget, pump);
-        EXPECT_GE(budget, 0);
-        EXPECT_TRUE(isRotationOrder(text, rows));
+        const auto rows = testing::mainSortOrder(text);
+        ASSERT_TRUE(rows);
+        EXPECT_TRUE(isRotationOrder(text, *rows));
     }
 }
 
@@ -138,14 +131,7 @@ TEST(FallbackSort, OrdersAndRebuildsTheText) {
     }
 }
 
-std::vector<uint32_t> fallbackOrder(const Bytes& text) {
-    size_t n = text.size();
-    std::vector<uint32_t> classes(n);
-    std::memcpy(classes.data(), text.data(), n);
-    std::vector<uint32_t> rows(n), bits(n / 32 + 3);
-    fallbackSort(rows.data(), classes.data(), bits.data(), static_cast<int32_t>(n));
-    return rows;
-}
+using testing::fallbackOrder;
 
 // Equal rotations may stand in any order, but the order is part of the
 // stream's bytes, so which algorithm sorted a block is observable. The main
@@ -170,14 +156,7 @@ Bytes abRepeated(size_t n) {
 
 TEST(BlockSort, PeriodicTextExhaustsTheBudgetAndFallsBack) {
     Bytes text = abRepeated(10000);
-    Bytes area(text);
-    area.resize(text.size() + kOvershoot);
-    std::vector<uint16_t> ranks(text.size() + kOvershoot);
-    std::vector<uint32_t> rows(text.size()), buckets(kBucketCount);
-    MessagePump pump;
-    int32_t budget = 10000 * ((30 - 1) / 3);
-    mainSort(rows.data(), area.data(), ranks.data(), buckets.data(), 10000, budget, pump);
-    EXPECT_LT(budget, 0);
+    EXPECT_FALSE(testing::mainSortOrder(text, 10000 * ((30 - 1) / 3)));
 
     SortBench bench;
     EXPECT_EQ(bench.sort(text), fallbackOrder(text));
@@ -227,6 +206,37 @@ TEST(BlockSort, FallbackSortKeepsItsOrderOfEqualRotations) {
     }
 }
 
+// Long blocks whose rotations all differ leave the reference sorts (for the
+// induced sort, or the main sort when random-like); their order is unique,
+// so it must be exactly the reference's, up to the largest block of the
+// bench's level, whose scratch room behind the text is the tightest.
+TEST(BlockSort, LongBlocksWithDistinctRotationsKeepTheReferenceOrder) {
+    std::mt19937 random(13);
+    Bytes randomBytes(60000);
+    for (auto& b : randomBytes) b = static_cast<uint8_t>(random());
+    Bytes oneOther(99981, 'a');
+    oneOther[40000] = 'b';
+    Bytes oddAlternating = abRepeated(10001);
+    const Bytes texts[] = {nearRepeats(99981, 14), randomText(99981, 2, 15), randomBytes, oneOther, oddAlternating};
+    SortBench bench;
+    for (const Bytes& text : texts) {
+        EXPECT_EQ(bench.sort(text), fallbackOrder(text)) << text.size() << " bytes";
+        EXPECT_TRUE(std::equal(text.begin(), text.end(), bench.state->blockText));
+        EXPECT_EQ(bench.workA[bench.state->originPointer], 0u);
+    }
+}
+
+// Periodic blocks keep the reference's order of equal rotations: the main
+// sort's when it finishes, the fallback sort's when its allowance runs out.
+TEST(BlockSort, PeriodicLongBlocksKeepTheReferenceOrder) {
+    SortBench bench;
+    Bytes unit = randomText(37, 3, 16);
+    Bytes periodic;
+    while (periodic.size() < 37 * 500) periodic.insert(periodic.end(), unit.begin(), unit.end());
+    const auto main = testing::mainSortOrder(periodic, 18500 * ((30 - 1) / 3));
+    EXPECT_EQ(bench.sort(periodic), main ? *main : fallbackOrder(periodic));
+}
+
 TEST(BlockSort, ShortBlocksGoStraightToTheFallbackSort) {
     Bytes text = abRepeated(9998);
     text.push_back('c');  // 9999 bytes with many long common prefixes
@@ -235,15 +245,7 @@ TEST(BlockSort, ShortBlocksGoStraightToTheFallbackSort) {
 }
 
 TEST(MainSort, ZeroBudgetGivesUpOnTheFirstLongComparison) {
-    Bytes text = nearRepeats(10000, 10);  // needs comparisons past 12 bytes
-    Bytes area(text);
-    area.resize(text.size() + kOvershoot);
-    std::vector<uint16_t> ranks(text.size() + kOvershoot);
-    std::vector<uint32_t> rows(text.size()), buckets(kBucketCount);
-    MessagePump pump;
-    int32_t budget = 0;
-    mainSort(rows.data(), area.data(), ranks.data(), buckets.data(), 10000, budget, pump);
-    EXPECT_LT(budget, 0);
+    EXPECT_FALSE(testing::mainSortOrder(nearRepeats(10000, 10), 0));  // needs comparisons past 12 bytes
 }
 
 class WorkFactor : public ::testing::TestWithParam<int32_t> {};

@@ -134,14 +134,17 @@ TEST(InducedSort, RotationsMatchTheReferenceSortsOnRepetitiveBlocks) {
     for (size_t n : {3, 5, 9999, 10001, 100001}) texts.push_back(alternating(n));
     for (size_t unit : {2, 7, 100, 1500}) texts.push_back(nearPeriodic(unit, 30000, random() % 30000, random));
     texts.push_back(longRuns(50000, random));
+    int mainFinished = 0;
     for (const Bytes& text : texts) {
         const std::vector<uint32_t> rows = inducedRotations(text);
         ASSERT_EQ(rows, fallbackOrder(text)) << text.size() << " bytes";
-        // The main sort finishes on these when its allowance is large enough.
-        if (const auto main = mainSortOrder(text)) {
+        // The main sort, given the largest allowance a stream can grant, finishes on some of these.
+        if (const auto main = mainSortOrder(text, 33 * static_cast<int32_t>(text.size()))) {
+            ++mainFinished;
             ASSERT_EQ(rows, *main) << text.size() << " bytes";
         }
     }
+    EXPECT_GE(mainFinished, 3);
 }
 
 TEST(InducedSort, RotationsMatchTheReferenceSortsOnFullSizeBlocks) {
