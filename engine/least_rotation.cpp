@@ -11,6 +11,10 @@
 // (the block is periodic) the comparison must run through a whole rotation
 // (k reaches n), and if it does, the two rotations are equal and the block
 // is periodic. Otherwise the candidate left over is the smallest.
+//
+// Only starts holding the block's least byte value can be smallest, so the
+// candidates move straight from one such start to the next (a memchr scan),
+// which in text skips nearly every position without a comparison.
 #include "engine/least_rotation.h"
 
 #include <algorithm>
@@ -32,7 +36,18 @@ inline uint64_t load64(const uint8_t* p) {
 }  // namespace
 
 RotationShape findLeastRotation(const uint8_t* text, int32_t n) {
-    int32_t i = 0, j = 1, k = 0;
+    uint8_t least = 255;
+    for (int32_t p = 0; p < n; ++p) least = std::min(least, text[p]);
+    // The first start at or after `from` that holds the least byte, or n.
+    // Dense candidates (runs, "abab...") are found without the call.
+    auto nextCandidate = [&](int32_t from) {
+        for (const int32_t stop = std::min(n, from + 2); from < stop; ++from)
+            if (text[from] == least) return from;
+        if (from >= n) return n;
+        const void* hit = std::memchr(text + from, least, static_cast<size_t>(n - from));
+        return hit ? static_cast<int32_t>(static_cast<const uint8_t*>(hit) - text) : n;
+    };
+    int32_t i = nextCandidate(0), j = nextCandidate(i + 1), k = 0;
     auto at = [&](int32_t position) { return text[position < n ? position : position - n]; };
     while (i < n && j < n && k < n) {
         const uint8_t a = at(i + k), b = at(j + k);
@@ -50,10 +65,10 @@ RotationShape findLeastRotation(const uint8_t* text, int32_t n) {
             continue;
         }
         if (a > b)
-            i += k + 1;
+            i = nextCandidate(i + k + 1);
         else
-            j += k + 1;
-        if (i == j) ++j;
+            j = nextCandidate(j + k + 1);
+        if (i == j) j = nextCandidate(j + 1);
         k = 0;
     }
     return {std::min(i, j), k == n};
