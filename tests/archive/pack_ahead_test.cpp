@@ -127,6 +127,27 @@ public:
     }
 };
 
+// Writes past `bytes` fail as on a full disk while this lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previousHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    void (*previousHandler_)(int);
+    rlimit previous_ {};
+};
+
 class PackAheadMessages : public ArchiveFixture {
 protected:
     PackAheadMessages() { context.settings.threads = 2; }
@@ -170,16 +191,11 @@ TEST_F(PackAheadMessages, AbortMidwayLeavesNoArchiveAndNoThread) {
 
 TEST_F(PackAheadMessages, AWriteFailureOfAStreamCompressedAheadIsTheOneThreadMessage) {
     for (int i = 0; i < 4; ++i) writeFile(folder / ("src/f" + std::to_string(i)), noise(60000, i));
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit previous {};
-    ::getrlimit(RLIMIT_FSIZE, &previous);
-    rlimit limit = previous;
-    limit.rlim_cur = 100000;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    const OperationOutcome outcome = pack(folder / "out.zor", {"src"});
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
-
+    OperationOutcome outcome = OperationOutcome::Succeeded;
+    {
+        const FileSizeLimit fullDisk(100000);
+        outcome = pack(folder / "out.zor", {"src"});
+    }
     EXPECT_EQ(outcome, OperationOutcome::Failed);
     EXPECT_EQ(ui.reportTexts(), std::vector<std::string>{"I/O or other error, bailing out."});
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "no partial archive";
