@@ -43,6 +43,7 @@ namespace {
 constexpr uint32_t kEmpty = 0xFFFFFFFFu;
 constexpr uint32_t kLmsMark = 0x80000000u;  // marks an LMS suffix's slot after the first induction
 constexpr int32_t kPumpStretch = 1 << 14;   // slots scanned between two pump ticks
+constexpr uint32_t kSmallAlphabet = 256;
 
 // Bucket bounds for an alphabet of `alphabet` symbols. With room for two
 // arrays the symbol counts are kept; otherwise they are counted again each
@@ -58,6 +59,11 @@ public:
 
     uint32_t* fronts() { return fill(false); }
     uint32_t* backs() { return fill(true); }  // one past each bucket's last slot
+
+    // After the recursion has used the scratch area the counts are gone.
+    void recount() {
+        if (counts_) countInto(counts_);
+    }
 
 private:
     void countInto(uint32_t* counts) const {
@@ -179,9 +185,8 @@ void sortSuffixes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet
 // reduced text at the end of `sa`. Returns the number of LMS positions and
 // sets `names` to the number of distinct LMS substrings.
 template <class Symbol>
-int32_t reduce(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, const uint32_t* sTypes,
-               uint32_t* scratch, size_t scratchWords, uint32_t& names, MessagePump& pump) {
-    Buckets<Symbol> buckets(text, n, alphabet, scratch, scratchWords);
+int32_t reduce(const Symbol* text, uint32_t* sa, int32_t n, const uint32_t* sTypes, Buckets<Symbol>& buckets,
+               uint32_t& names, MessagePump& pump) {
     std::fill(sa, sa + n, kEmpty);
     uint32_t* backs = buckets.backs();
     forEachLms(sTypes, n, [&](int32_t p) { sa[--backs[text[p]]] = static_cast<uint32_t>(p); });
@@ -236,12 +241,14 @@ int32_t reduce(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, c
 // Steps 3 and 4: orders the LMS suffixes through the reduced text, then
 // induces every suffix from them.
 template <class Symbol>
-void expand(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, const uint32_t* sTypes,
-            uint32_t* scratch, size_t scratchWords, int32_t lmsCount, uint32_t names, MessagePump& pump) {
+void expand(const Symbol* text, uint32_t* sa, int32_t n, const uint32_t* sTypes, Buckets<Symbol>& buckets,
+            bool bucketsInScratch, uint32_t* scratch, size_t scratchWords, int32_t lmsCount, uint32_t names,
+            MessagePump& pump) {
     uint32_t* reduced = sa + n - lmsCount;
-    if (names < static_cast<uint32_t>(lmsCount))
+    if (names < static_cast<uint32_t>(lmsCount)) {
         sortSuffixes(reduced, sa, lmsCount, names, scratch, scratchWords, pump);
-    else
+        if (bucketsInScratch) buckets.recount();
+    } else
         for (int32_t k = 0; k < lmsCount; ++k) sa[reduced[k]] = static_cast<uint32_t>(k);
 
     // Reduced suffix k starts at the k-th LMS position.
@@ -251,7 +258,6 @@ void expand(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, cons
     std::fill(sa + lmsCount, sa + n, kEmpty);
 
     // Seed from the largest down: each lands at or above its current slot.
-    Buckets<Symbol> buckets(text, n, alphabet, scratch, scratchWords);
     uint32_t* backs = buckets.backs();
     for (k = lmsCount - 1; k >= 0; --k) {
         const uint32_t p = sa[k];
@@ -263,7 +269,9 @@ void expand(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, cons
 }
 
 // Each level keeps its type bits at the front of the scratch area and
-// lends the rest to its bucket bounds and to the levels below.
+// lends the rest to its bucket bounds and to the levels below. The bounds
+// of a byte-sized alphabet fit on the stack, where they outlive the
+// recursion.
 template <class Symbol>
 void sortSuffixes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint32_t* scratch,
                   size_t scratchWords, MessagePump& pump) {
@@ -272,9 +280,13 @@ void sortSuffixes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t alphabet
     classify(text, n, sTypes);
     scratch += typeWords(n);
     scratchWords -= typeWords(n);
+    uint32_t smallBuckets[2 * kSmallAlphabet];
+    const bool bucketsInScratch = alphabet > kSmallAlphabet;
+    Buckets<Symbol> buckets(text, n, alphabet, bucketsInScratch ? scratch : smallBuckets,
+                            bucketsInScratch ? scratchWords : 2 * kSmallAlphabet);
     uint32_t names = 0;
-    const int32_t lmsCount = reduce(text, sa, n, alphabet, sTypes, scratch, scratchWords, names, pump);
-    expand(text, sa, n, alphabet, sTypes, scratch, scratchWords, lmsCount, names, pump);
+    const int32_t lmsCount = reduce(text, sa, n, sTypes, buckets, names, pump);
+    expand(text, sa, n, sTypes, buckets, bucketsInScratch, scratch, scratchWords, lmsCount, names, pump);
 }
 
 // Turns text[0..n-1] round to start at `start`, through the scratch area

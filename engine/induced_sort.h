@@ -15,10 +15,10 @@ namespace zor {
 
 // Scratch words needed for a text of n bytes: one type bit per position
 // on each level of the recursion (each level at most half the one above),
-// and the bucket bounds of the largest alphabet met: one name per LMS
-// substring, at most n / 2 of them, or the 256 byte buckets with their counts.
+// and the bucket bounds of the largest alphabet met past the first level:
+// one name per LMS substring, at most n / 2 of them.
 inline constexpr size_t inducedSortScratchWords(int32_t n) {
-    return static_cast<size_t>(n) / 2 + static_cast<size_t>(n) / 16 + 1024;
+    return static_cast<size_t>(n) / 2 + static_cast<size_t>(n) / 16 + 64;
 }
 
 // Fills suffixes[0..n-1] with the start positions of the suffixes of
