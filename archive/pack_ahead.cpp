@@ -56,6 +56,7 @@ std::optional<CompressedAhead> compressIntoMemory(const std::string& path, const
     const std::unique_ptr<std::FILE, FileCloser> file(openRegularFile(path));
     CompressedAhead result;
     if (!file || ::fstat(::fileno(file.get()), &result.status) != 0) return std::nullopt;
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the chunks are large; a stdio buffer would only copy them
     const uint64_t size = static_cast<uint64_t>(result.status.st_size);
     if (size == 0 || size > limit) return std::nullopt;
 
