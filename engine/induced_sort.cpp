@@ -15,10 +15,12 @@
 //     the LMS suffixes in order, this places every L-type suffix in order.
 //   - right-to-left scan: if suffix j - 1 is S-type it goes to the next free
 //     slot at the back of its bucket; this places every S-type suffix.
-// The types need no table. In the first scan the array holds only L-type
+// The scans need no type table. In the first the array holds only L-type
 // and LMS suffixes, and suffix j - 1 is L-type exactly when its symbol is
 // not below that of j. In the second, j is S-type exactly when its slot lies
-// in the part of its bucket the scan has already filled from the back.
+// in the part of its bucket the scan has already filled from the back. A
+// bit per position still records the types, so that the LMS positions,
+// needed three times per level, are found a word at a time.
 //
 // Method. (1) Seed the LMS suffixes at their buckets' backs in any order and
 // induce: the LMS substrings come out sorted. (2) Name each by its rank among
@@ -28,8 +30,8 @@
 // the LMS suffixes in that order and induce once more: all suffixes are in
 // order. Every step is linear, and the reduced text at least halves, so the
 // whole sort is linear. The reduced text and the recursion's own array live
-// in the two halves of the caller's array; only the bucket bounds need
-// scratch memory.
+// in the two halves of the caller's array; only the type bits and the
+// bucket bounds need scratch memory.
 #include "engine/induced_sort.h"
 
 #include <algorithm>
