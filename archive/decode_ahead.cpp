@@ -132,18 +132,10 @@ bool sameData(const ArchiveEntry& a, const ArchiveEntry& b) {
            a.record.size == b.record.size;
 }
 
-// Puts `output` and the progress back as they were before a playback that could not write.
-std::nullopt_t undoPlayBack(std::FILE* output, DriverContext& driver, const DriverProgress& before) {
-    driver.progress = before;
-    std::clearerr(output);
-    if (::ftruncate(::fileno(output), 0) != 0) {
-        // The decoder's own run will meet the same trouble and say so.
-    }
-    std::rewind(output);
-    return std::nullopt;
-}
-
-// Repeats a sound job's driver calls for the walk, with its counters, writing the bytes to `output` when given.
+// Repeats a sound job's driver calls for the walk, with its counters,
+// writing the bytes to `output` (unbuffered, so nothing is left behind in a
+// buffer should a write fail) when given. Nothing, with `output` and the
+// progress as they were, when a write fails.
 std::optional<bool> playCalls(const Job& job, std::FILE* output, DriverContext& driver) {
     const DriverProgress before = driver.progress;
     DriverProgress& p = driver.progress;
@@ -154,12 +146,14 @@ std::optional<bool> playCalls(const Job& job, std::FILE* output, DriverContext& 
         written = upTo;
         return !std::ferror(output);
     };
-    if (output) std::setvbuf(output, nullptr, _IONBF, 0);  // nothing is left in a buffer should a write fail
     for (const DriverCall& call : job.calls) {
         switch (call.kind) {
             case DriverCall::Kind::Label: driver.ui.setActionLabel(job.labels[call.label]); break;
             case DriverCall::Kind::Progress:
-                if (output && !writeUpTo(call.outputBytes)) return undoPlayBack(output, driver, before);
+                if (output && !writeUpTo(call.outputBytes)) {
+                    restartEntryOutput(output, driver, before);
+                    return std::nullopt;
+                }
                 p.FileBytesDone = before.FileBytesDone + call.fileBytes;
                 p.TotalBytesDone = before.TotalBytesDone + call.fileBytes;
                 p.FileProgressPercent = percentOf(p.FileBytesDone, p.fileSize);
@@ -173,8 +167,10 @@ std::optional<bool> playCalls(const Job& job, std::FILE* output, DriverContext& 
                 break;
         }
     }
-    if (output && (!writeUpTo(job.output.size()) || std::fflush(output) != 0))
-        return undoPlayBack(output, driver, before);
+    if (output && (!writeUpTo(job.output.size()) || std::fflush(output) != 0)) {
+        restartEntryOutput(output, driver, before);
+        return std::nullopt;
+    }
     return true;
 }
 
@@ -188,7 +184,7 @@ struct DecodeAhead::State {
         if (entry.record.folder() || entry.record.size == 0 || !entryRecordAgrees(entry)) return false;
         if (plan.keepsOutput && entry.record.size > bound - kJobCharge) return false;
         // Those the walk decodes with all threads itself.
-        if (decodesInParallelBlocks(entry, walk.fileLength(), plan.password.has_value(), plan.settings.threads))
+        if (decodesInParallelBlocks(walk, entry, plan.password.has_value(), plan.settings.threads))
             return false;
         return !plan.wanted || plan.wanted(entry);
     }
@@ -361,6 +357,7 @@ std::unique_ptr<DecodeAhead> decodeAheadFor(const OperationContext& context, con
 
 std::optional<bool> decodeEntry(DecodeAhead* ahead, const ArchiveReader& reader, const ArchiveEntry& entry,
                                 CipherState* cipher, std::FILE* output, DriverContext& driver) {
+    if (output) std::setvbuf(output, nullptr, _IONBF, 0);  // see playCalls and decodeEntryData
     if (ahead) {
         if (std::optional<bool> played = ahead->playBack(entry, output, driver)) return played;
     }

@@ -240,6 +240,32 @@ TEST_F(ParallelUnpack, DamagedEntriesGiveTheOneThreadMessagesInTheSameOrder) {
     }
 }
 
+TEST_F(ParallelUnpack, ADamagedLargeLastEntryIsReportedAsOnOneThread) {
+    writeSmallTree(5);
+    writeFile(folder / "last.bin", noise(1150000, 8));  // decoded block-parallel when sound
+    ASSERT_EQ(pack(folder / "t.zor", {"tree", "last.bin"}), OperationOutcome::Succeeded);
+    damageEntry(folder / "t.zor", 5);
+
+    auto reportsOf = [](const Run& run) {
+        std::vector<std::string> reports;
+        for (const std::string& call : run.calls)
+            if (call.starts_with("report ")) reports.push_back(call);
+        return reports;
+    };
+    const Run extractedOnce = extractWith(1, folder / "t.zor", folder / "out");
+    const auto expected = treeOf(folder / "out");
+    const Run testedOnce = testWith(1, folder / "t.zor");
+    ASSERT_FALSE(reportsOf(extractedOnce).empty());
+    std::filesystem::remove_all(folder / "out");
+    const Run extracted = extractWith(2, folder / "t.zor", folder / "out");
+    EXPECT_EQ(extracted.outcome, extractedOnce.outcome);
+    EXPECT_EQ(reportsOf(extracted), reportsOf(extractedOnce));
+    EXPECT_TRUE(treeOf(folder / "out") == expected);
+    const Run tested = testWith(2, folder / "t.zor");
+    EXPECT_EQ(tested.outcome, testedOnce.outcome);
+    EXPECT_EQ(reportsOf(tested), reportsOf(testedOnce));
+}
+
 TEST_F(ParallelUnpack, OverwriteQuestionsComeInTheSameOrderWithTheSameEffect) {
     writeSmallTree(40);
     ASSERT_EQ(pack(folder / "t.zor", {"tree"}), OperationOutcome::Succeeded);
