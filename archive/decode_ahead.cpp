@@ -184,7 +184,7 @@ struct DecodeAhead::State {
         if (entry.record.folder() || entry.record.size == 0 || !entryRecordAgrees(entry)) return false;
         if (plan.keepsOutput && entry.record.size > bound - kJobCharge) return false;
         // Those the walk decodes with all threads itself.
-        if (decodesInParallelBlocks(walk, entry, plan.password.has_value(), plan.settings.threads))
+        if (decodesInParallelBlocks(entry, plan.password.has_value(), plan.settings.threads))
             return false;
         return !plan.wanted || plan.wanted(entry);
     }

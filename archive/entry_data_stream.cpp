@@ -10,6 +10,8 @@ namespace {
 
 struct EntryData {
     int fd;
+    uint64_t start;
+    uint64_t length;
     uint64_t position;
     uint64_t remaining;
     CipherState* cipher;
@@ -35,6 +37,23 @@ ssize_t readEntryData(void* cookie, char* buffer, size_t size) {
     return got;
 }
 
+// Plain data can be read in any order; enciphered data only from the start.
+int seekEntryData(void* cookie, off64_t* offset, int whence) {
+    auto* data = static_cast<EntryData*>(cookie);
+    const int64_t base = whence == SEEK_SET   ? 0
+                         : whence == SEEK_CUR ? static_cast<int64_t>(data->position - data->start)
+                                              : static_cast<int64_t>(data->length);
+    const int64_t target = base + *offset;
+    if (target < 0 || target > static_cast<int64_t>(data->length)) {
+        errno = EINVAL;
+        return -1;
+    }
+    data->position = data->start + static_cast<uint64_t>(target);
+    data->remaining = data->length - static_cast<uint64_t>(target);
+    *offset = target;
+    return 0;
+}
+
 int closeEntryData(void* cookie) {
     delete static_cast<EntryData*>(cookie);
     return 0;
@@ -48,9 +67,10 @@ std::FILE* openEntryDataStream(std::FILE* archive, uint64_t offset, uint64_t len
 
 std::FILE* openEntryDataStream(int archiveFd, uint64_t offset, uint64_t length, CipherState* cipher,
                                const std::atomic<bool>* cancel) {
-    auto* data = new EntryData{archiveFd, offset, length, cipher, cancel};
+    auto* data = new EntryData{archiveFd, offset, length, offset, length, cipher, cancel};
     cookie_io_functions_t functions {};
     functions.read = readEntryData;
+    if (!cipher) functions.seek = seekEntryData;
     functions.close = closeEntryData;
     std::FILE* stream = ::fopencookie(data, "rb", functions);
     if (!stream) {

@@ -7,7 +7,9 @@
 // descriptor (pread, so the archive's own stdio position is untouched, and
 // several threads may read entries of one archive at once) and, with a
 // cipher, deciphers each chunk in memory as the decoder asks for it.
-// Nothing is ever written to disk.
+// Nothing is ever written to disk. Without a cipher the stream is seekable
+// (positions count from the entry's first byte), as the block-parallel
+// decoder needs.
 #pragma once
 
 #include <atomic>

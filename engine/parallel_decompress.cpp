@@ -509,7 +509,7 @@ int64_t bytesLeft(std::FILE* file, int64_t position) {
 bool driveParallel(std::FILE* source, std::FILE* output, DriverContext& context,
                    const ParallelDecodeOptions& options) {
     const int64_t start = ftello(source);
-    const int64_t left = bytesLeft(source, start);
+    const int64_t left = options.inputLength < 0 ? bytesLeft(source, start) : start < 0 ? -1 : options.inputLength;
     if (options.threads <= 1 || left < 0 || left < options.smallestParallelInput)
         return output ? decompressFile(source, output, context) : testFile(source, context);
 

@@ -182,7 +182,7 @@ TEST_P(ParallelUnpackTrees, ExtractedTreesAndTestsAreTheSameForOneTwoAndFourThre
     const bool protectedArchive = GetParam();
     writeSmallTree(150);
     writeFile(folder / "tree/d3/multi-block.txt", text(2300000, 99));  // three blocks, decoded ahead with 4 threads
-    writeFile(folder / "last.bin", noise(1150000, 5));  // the last entry: its blocks in parallel when not enciphered
+    writeFile(folder / "last.bin", noise(1150000, 5));  // its blocks in parallel when not enciphered
     ::chmod((folder / "tree/d1/f8").c_str(), 0444);
     setTime(folder / "tree/d2/f9", 1500000000);
     if (protectedArchive) context.packingPassword = "secret";
@@ -240,11 +240,13 @@ TEST_F(ParallelUnpack, DamagedEntriesGiveTheOneThreadMessagesInTheSameOrder) {
     }
 }
 
-TEST_F(ParallelUnpack, ADamagedLargeLastEntryIsReportedAsOnOneThread) {
+TEST_F(ParallelUnpack, DamagedLargeEntriesAreReportedAsOnOneThread) {
     writeSmallTree(5);
-    writeFile(folder / "last.bin", noise(1150000, 8));  // decoded block-parallel when sound
-    ASSERT_EQ(pack(folder / "t.zor", {"tree", "last.bin"}), OperationOutcome::Succeeded);
-    damageEntry(folder / "t.zor", 5);
+    writeFile(folder / "first.bin", noise(1150000, 9));  // large entries are decoded block-parallel
+    writeFile(folder / "last.bin", noise(1150000, 8));
+    ASSERT_EQ(pack(folder / "t.zor", {"first.bin", "tree", "last.bin"}), OperationOutcome::Succeeded);
+    damageEntry(folder / "t.zor", 0);
+    damageEntry(folder / "t.zor", 6);
 
     auto reportsOf = [](const Run& run) {
         std::vector<std::string> reports;

@@ -45,12 +45,16 @@ std::ostream& operator<<(std::ostream& out, const Outcome& o) {
 
 enum class Driver { Decompress, Test };
 
+// Where the compressed bytes come from: a regular file read to its end, or
+// a seekable stream of a given length that has no file behind it.
+enum class Source { File, Memory };
+
 // Runs the one-thread driver (threads 0) or the parallel one on `input`,
 // which starts after a few bytes of something else, as an archive entry would.
-Outcome drive(const std::vector<uint8_t>& input, Driver driver, int threads) {
+Outcome drive(const std::vector<uint8_t>& input, Driver driver, int threads, Source from = Source::File) {
     std::vector<uint8_t> file{'z', 'o', 'r'};
     file.insert(file.end(), input.begin(), input.end());
-    TempFile source = tempFileWith(file);
+    TempFile source = from == Source::File ? tempFileWith(file) : TempFile(fmemopen(file.data(), file.size(), "rb"));
     std::fseek(source.get(), 3, SEEK_SET);
     TempFile output(std::tmpfile());
     RecordingDriverUi ui;
@@ -59,6 +63,7 @@ Outcome drive(const std::vector<uint8_t>& input, Driver driver, int threads) {
     ParallelDecodeOptions options;
     options.threads = threads;
     options.smallestParallelInput = 0;
+    if (from == Source::Memory) options.inputLength = static_cast<int64_t>(input.size());
     Outcome o;
     if (driver == Driver::Decompress)
         o.result = threads == 0 ? decompressFile(source.get(), output.get(), context)
@@ -75,9 +80,12 @@ Outcome drive(const std::vector<uint8_t>& input, Driver driver, int threads) {
 void expectSameAsOneThread(const std::vector<uint8_t>& input, const std::string& what) {
     for (Driver driver : {Driver::Decompress, Driver::Test}) {
         const Outcome expected = drive(input, driver, 0);
-        for (int threads : {2, 3, 5})
-            EXPECT_EQ(drive(input, driver, threads), expected)
-                << what << ", " << threads << " threads, " << (driver == Driver::Test ? "testing" : "decompressing");
+        for (Source from : {Source::File, Source::Memory}) {
+            for (int threads : {2, 3, 5})
+                EXPECT_EQ(drive(input, driver, threads, from), expected)
+                    << what << ", " << threads << " threads, " << (driver == Driver::Test ? "testing" : "decompressing")
+                    << (from == Source::Memory ? ", from memory" : "");
+        }
     }
 }
 
