@@ -2,11 +2,10 @@
 //
 // Choice. When all rotations of a block differ their sorted order is
 // unique, so any correct sort yields the same rows and the same stream.
-// Short blocks (under 10000 bytes) are then sorted by direct comparison
-// (short_block_sort.cpp), longer ones by induced suffix sorting
-// (induced_sort.cpp), which takes linear time however repetitive the text;
-// only random-like blocks, whose two-byte buckets leave little to compare,
-// are sorted faster by the main sort and keep it.
+// Such blocks are sorted by induced suffix sorting (induced_sort.cpp),
+// which takes linear time however repetitive the text; only random-like
+// blocks of 10000 bytes or more, whose two-byte buckets leave little to
+// compare, are sorted faster by the main sort and keep it.
 // A block that is one unit repeated (periodic) has equal rotations, whose
 // order is the reference algorithms' own and part of the stream: short ones
 // go to the fallback sort; longer ones try the main sort (main_sort.cpp)
@@ -20,8 +19,9 @@
 // its class, so sorting each unresolved group by class orders it by the
 // first 2H bytes; new group heads are marked where the class changes. The
 // compared prefix doubles per round, so about log2(N) rounds suffice; on
-// periodic text the rounds stop as soon as one splits nothing. The classes live in the text's own array, so the text
-// is rebuilt from the final order and the saved byte counts at the end.
+// periodic text the rounds stop as soon as one splits nothing. The classes
+// live in the text's own array, so the text is rebuilt from the final order
+// and the saved byte counts at the end.
 #include "engine/block_sort.h"
 
 #include <algorithm>
@@ -30,7 +30,6 @@
 #include "engine/induced_sort.h"
 #include "engine/internal_error.h"
 #include "engine/least_rotation.h"
-#include "engine/short_block_sort.h"
 #include "engine/three_way_partition.h"
 
 namespace zor {
@@ -209,12 +208,12 @@ void fallbackSort(uint32_t* ptr, uint32_t* classes, uint32_t* bits, int32_t n) {
 
 namespace {
 
-// Sorts a block of kMainSortMinimum bytes or more by induced sorting when
-// its rotations all differ and it is not random-like; returns false, having
-// changed nothing, otherwise.
-bool sortLongBlockByInducing(EncoderState& s) {
+// Sorts a block by induced sorting when its rotations all differ and it is
+// not a long random-like block; returns false, having changed nothing,
+// otherwise.
+bool sortByInducing(EncoderState& s) {
     const int32_t n = s.blockLength;
-    if (pairsAreSpreadThin(s.blockText, n, s.bucketTable)) return false;
+    if (n >= kMainSortMinimum && pairsAreSpreadThin(s.blockText, n, s.bucketTable)) return false;
     const RotationShape shape = findLeastRotation(s.blockText, n);
     if (shape.periodic) return false;
     // Behind the text the text's array is free until the block is encoded.
@@ -225,25 +224,31 @@ bool sortLongBlockByInducing(EncoderState& s) {
     return true;
 }
 
+// The reference sorts, whose order of equal rotations is part of the
+// stream: the fallback sort for short blocks; the main sort within its work
+// allowance for longer ones, and the fallback sort when that runs out.
+void sortByReference(EncoderState& s) {
+    const int32_t n = s.blockLength;
+    uint32_t* ptr = s.sortedPositions;
+    if (n < kMainSortMinimum) {
+        fallbackSort(ptr, s.workB, s.bucketTable, n);
+        return;
+    }
+    int32_t rankOffset = n + kOvershoot;
+    if (rankOffset & 1) ++rankOffset;
+    uint16_t* rankCache = reinterpret_cast<uint16_t*>(s.blockText + rankOffset);
+    int32_t factor = std::clamp(s.workFactor, 1, 100);
+    int32_t budget = n * ((factor - 1) / 3);
+    mainSort(ptr, s.blockText, rankCache, s.bucketTable, n, budget, s.stream->pump);
+    if (budget < 0) fallbackSort(ptr, s.workB, s.bucketTable, n);
+}
+
 }  // namespace
 
 void sortBlock(EncoderState& s) {
-    int32_t n = s.blockLength;
-    uint32_t* ptr = s.sortedPositions;
-    if (n < kMainSortMinimum) {
-        // The text's array has room behind the text for the comparison sort's repeated copy.
-        uint8_t* scratch = s.blockText + ((n + 7) & ~7);
-        if (!sortShortBlockByComparison(ptr, s.blockText, scratch, n)) fallbackSort(ptr, s.workB, s.bucketTable, n);
-    } else if (!sortLongBlockByInducing(s)) {
-        int32_t rankOffset = n + kOvershoot;
-        if (rankOffset & 1) ++rankOffset;
-        uint16_t* rankCache = reinterpret_cast<uint16_t*>(s.blockText + rankOffset);
-        int32_t factor = std::clamp(s.workFactor, 1, 100);
-        int32_t budget = n * ((factor - 1) / 3);
-        mainSort(ptr, s.blockText, rankCache, s.bucketTable, n, budget, s.stream->pump);
-        if (budget < 0) fallbackSort(ptr, s.workB, s.bucketTable, n);
-    }
-
+    if (!sortByInducing(s)) sortByReference(s);
+    const int32_t n = s.blockLength;
+    const uint32_t* ptr = s.sortedPositions;
     s.originPointer = -1;
     for (int32_t i = 0; i < n; ++i) {
         if (ptr[i] == 0) {

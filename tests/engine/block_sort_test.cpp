@@ -237,7 +237,7 @@ TEST(BlockSort, PeriodicLongBlocksKeepTheReferenceOrder) {
     EXPECT_EQ(bench.sort(periodic), main ? *main : fallbackOrder(periodic));
 }
 
-TEST(BlockSort, ShortBlocksGoStraightToTheFallbackSort) {
+TEST(BlockSort, ShortBlocksWithLongCommonPrefixesKeepTheReferenceOrder) {
     Bytes text = abRepeated(9998);
     text.push_back('c');  // 9999 bytes with many long common prefixes
     SortBench bench;
