@@ -34,6 +34,7 @@ void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alpha
     int32_t heap[kHeapSize];
     uint32_t weight[kNodeCount];
     int32_t parent[kNodeCount];
+    int32_t depth[kNodeCount];
 
     for (int32_t i = 0; i < alphabetSize; ++i)
         weight[i + 1] = static_cast<uint32_t>(std::max(frequencies[i], 1)) << 8;
@@ -93,12 +94,14 @@ void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alpha
         }
         checkInternal(nodeCount < kNodeCount, 2002);
 
+        // Every node is made after its children, so one pass down from the
+        // root (the last node) gives each node its depth.
+        depth[nodeCount] = 0;
+        for (int32_t k = nodeCount - 1; k >= 1; --k) depth[k] = depth[parent[k]] + 1;
         bool tooLong = false;
         for (int32_t i = 1; i <= alphabetSize; ++i) {
-            int32_t depth = 0;
-            for (int32_t k = i; parent[k] >= 0; k = parent[k]) ++depth;
-            lengths[i - 1] = static_cast<uint8_t>(depth);
-            if (depth > maxLength) tooLong = true;
+            lengths[i - 1] = static_cast<uint8_t>(depth[i]);
+            if (depth[i] > maxLength) tooLong = true;
         }
         if (!tooLong) return;
 
