@@ -32,6 +32,7 @@ inline uint32_t joinWeights(uint32_t a, uint32_t b) {
 
 void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alphabetSize, int32_t maxLength) {
     int32_t heap[kHeapSize];
+    uint32_t heapWeight[kHeapSize];
     uint32_t weight[kNodeCount];
     int32_t parent[kNodeCount];
     int32_t depth[kNodeCount];
@@ -44,32 +45,43 @@ void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alpha
         int32_t nodeCount = alphabetSize;
         // Entry 0 is a sentinel lighter than every node, so sifting up needs no bounds test.
         heap[0] = 0;
+        heapWeight[0] = 0;
         weight[0] = 0;
         parent[0] = -2;
 
+        // Each heap slot keeps its node's weight beside it, which spares the
+        // comparisons a dependent load; the moves and comparisons are those
+        // of a heap of node numbers ordered by weight.
         auto siftUp = [&](int32_t z) {
-            int32_t node = heap[z];
-            while (weight[node] < weight[heap[z >> 1]]) {
+            const int32_t node = heap[z];
+            const uint32_t w = weight[node];
+            while (w < heapWeight[z >> 1]) {
                 heap[z] = heap[z >> 1];
+                heapWeight[z] = heapWeight[z >> 1];
                 z >>= 1;
             }
             heap[z] = node;
+            heapWeight[z] = w;
         };
         auto siftDown = [&](int32_t z) {
-            int32_t node = heap[z];
+            const int32_t node = heap[z];
+            const uint32_t w = heapWeight[z];
             while (true) {
                 int32_t child = z << 1;
                 if (child > heapCount) break;
-                if (child < heapCount && weight[heap[child + 1]] < weight[heap[child]]) ++child;
-                if (weight[node] < weight[heap[child]]) break;
+                if (child < heapCount && heapWeight[child + 1] < heapWeight[child]) ++child;
+                if (w < heapWeight[child]) break;
                 heap[z] = heap[child];
+                heapWeight[z] = heapWeight[child];
                 z = child;
             }
             heap[z] = node;
+            heapWeight[z] = w;
         };
         auto takeTop = [&]() {
-            int32_t top = heap[1];
+            const int32_t top = heap[1];
             heap[1] = heap[heapCount];
+            heapWeight[1] = heapWeight[heapCount];
             --heapCount;
             siftDown(1);
             return top;
