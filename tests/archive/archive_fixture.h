@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <utime.h>
@@ -16,6 +17,33 @@
 #include "tests/platform/temp_folder.h"
 
 namespace zor::test {
+
+// Text-like bytes from a small vocabulary: compressible, not to nothing, and
+// different for every seed.
+inline std::string wordsText(std::size_t length, uint32_t seed) {
+    static const char* const kWords[] = {"alpha ", "beta ", "gamma\n", "delta ", "epsilon ", "zeta\t", "eta ", "theta "};
+    std::string text;
+    while (text.size() < length) {
+        seed = seed * 1103515245u + 12345u;
+        text += kWords[(seed >> 16) % 8];
+    }
+    text.resize(length);
+    return text;
+}
+
+// Threads the test process has now: an operation must leave none behind.
+inline int threadsOfThisProcess() {
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) count += task.exists() ? 1 : 0;
+    return count;
+}
+
+// Bytes that hardly compress.
+inline std::string noiseBytes(std::size_t length, uint32_t seed) {
+    std::string bytes(length, '\0');
+    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    return bytes;
+}
 
 inline std::string asBytes(const uint8_t* data, std::size_t length) {
     return std::string(reinterpret_cast<const char*>(data), length);

@@ -1,6 +1,5 @@
 // pack_ahead_test.cpp - packing with files compressed ahead on worker threads: the same archive for every thread count, the same messages, no thread left behind.
 #include <csignal>
-#include <dirent.h>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,34 +11,6 @@
 
 namespace zor::test {
 namespace {
-
-// Text-like bytes that compress but not to nothing.
-std::string words(std::size_t length, uint32_t seed) {
-    static const char* const kWords[] = {"alpha ", "beta ", "gamma\n", "delta ", "epsilon ", "zeta\t", "eta ", "theta "};
-    std::string text;
-    while (text.size() < length) {
-        seed = seed * 1103515245u + 12345u;
-        text += kWords[(seed >> 16) % 8];
-    }
-    text.resize(length);
-    return text;
-}
-
-std::string noise(std::size_t length, uint32_t seed) {
-    std::string bytes(length, '\0');
-    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
-    return bytes;
-}
-
-std::size_t threadsOfThisProcess() {
-    std::size_t count = 0;
-    DIR* tasks = ::opendir("/proc/self/task");
-    while (dirent* entry = ::readdir(tasks)) {
-        if (entry->d_name[0] != '.') ++count;
-    }
-    ::closedir(tasks);
-    return count;
-}
 
 std::string decompressed(const CompressedAhead& ahead) {
     CodecStream codec{};
@@ -66,12 +37,12 @@ protected:
     // follows a small one. Block size level 1 keeps the multi-block file small.
     std::vector<std::string> mixedSelection() {
         context.settings.blockSizeLevel = 1;
-        for (int i = 0; i < 40; ++i) writeFile(folder / ("src/many/f" + std::to_string(i)), words(50 + i * 977, i));
+        for (int i = 0; i < 40; ++i) writeFile(folder / ("src/many/f" + std::to_string(i)), wordsText(50 + i * 977, i));
         writeFile(folder / "src/many/empty", "");
-        writeFile(folder / "src/Mixed.TXT", words(99000, 7));
-        writeFile(folder / "src/big.bin", words(260000, 8) + noise(5000, 9));
-        writeFile(folder / "src/after.txt", words(3000, 10));
-        writeFile(folder / "src/.hidden", noise(70000, 11));
+        writeFile(folder / "src/Mixed.TXT", wordsText(99000, 7));
+        writeFile(folder / "src/big.bin", wordsText(260000, 8) + noiseBytes(5000, 9));
+        writeFile(folder / "src/after.txt", wordsText(3000, 10));
+        writeFile(folder / "src/.hidden", noiseBytes(70000, 11));
         std::filesystem::create_directories(folder / "src/zz-empty-folder");
         std::filesystem::create_directories(folder / "last");
         for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
@@ -107,7 +78,7 @@ TEST_F(PackAheadArchive, IsByteForByteTheOneThreadArchiveWithAPassword) {
 
 TEST_F(PackAheadArchive, ManyFilesAtTheDefaultLevelRoundTrip) {
     for (int i = 0; i < 300; ++i) writeFile(folder / ("tree/d" + std::to_string(i % 7) + "/f" + std::to_string(i)),
-                                            i % 50 == 0 ? std::string() : words(200 + (i * 131) % 4000, i));
+                                            i % 50 == 0 ? std::string() : wordsText(200 + (i * 131) % 4000, i));
     const std::string one = packWithThreads(1, {"tree"});
     EXPECT_TRUE(packWithThreads(2, {"tree"}) == one);
     ASSERT_EQ(extract(folder / "out-2.zor", folder / "back"), OperationOutcome::Succeeded);
@@ -154,7 +125,7 @@ protected:
 };
 
 TEST_F(PackAheadMessages, AFileThatVanishesAfterTheWalkGivesTheOneThreadMessage) {
-    for (int i = 0; i < 12; ++i) writeFile(folder / ("src/f" + std::to_string(i)), words(4000, i));
+    for (int i = 0; i < 12; ++i) writeFile(folder / ("src/f" + std::to_string(i)), wordsText(4000, i));
     VanishAfterWalkUi vanishing;
     vanishing.victim = folder / "src/f5";
     OperationContext vanishingContext(vanishing);
@@ -169,9 +140,9 @@ TEST_F(PackAheadMessages, AFileThatVanishesAfterTheWalkGivesTheOneThreadMessage)
 }
 
 TEST_F(PackAheadMessages, AbortMidwayLeavesNoArchiveAndNoThread) {
-    for (int i = 0; i < 30; ++i) writeFile(folder / ("src/f" + std::to_string(i)), words(20000, i));
+    for (int i = 0; i < 30; ++i) writeFile(folder / ("src/f" + std::to_string(i)), wordsText(20000, i));
     writeFile(folder / "out.zor", "an older archive");
-    const std::size_t threadsBefore = threadsOfThisProcess();
+    const int threadsBefore = threadsOfThisProcess();
     int filesSeen = 0;
     ui.onCurrentFile = [&](const std::string&) {
         if (++filesSeen == 10) ui.abort = true;
@@ -190,7 +161,7 @@ TEST_F(PackAheadMessages, AbortMidwayLeavesNoArchiveAndNoThread) {
 }
 
 TEST_F(PackAheadMessages, AWriteFailureOfAStreamCompressedAheadIsTheOneThreadMessage) {
-    for (int i = 0; i < 4; ++i) writeFile(folder / ("src/f" + std::to_string(i)), noise(60000, i));
+    for (int i = 0; i < 4; ++i) writeFile(folder / ("src/f" + std::to_string(i)), noiseBytes(60000, i));
     OperationOutcome outcome = OperationOutcome::Succeeded;
     {
         const FileSizeLimit fullDisk(100000);
@@ -215,11 +186,11 @@ protected:
 };
 
 TEST_F(PackAheadWorkers, CompressesSmallFilesAndLeavesLargeFolderEmptyAndMissingOnesToThePacker) {
-    const std::string small = words(5000, 1);
-    const std::string other = noise(3000, 2);
+    const std::string small = wordsText(5000, 1);
+    const std::string other = noiseBytes(3000, 2);
     std::vector<PackItem> items = {fileItem("a", small),
                                    PackItem{"dir\\", 1, 0, folder / "dir", 0},
-                                   fileItem("large", words(100001, 3)),
+                                   fileItem("large", wordsText(100001, 3)),
                                    fileItem("empty", ""),
                                    fileItem("b", other),
                                    PackItem{"gone", 0, 0, folder / "gone", 10}};
@@ -239,7 +210,7 @@ TEST_F(PackAheadWorkers, CompressesSmallFilesAndLeavesLargeFolderEmptyAndMissing
 
 TEST_F(PackAheadWorkers, AFileThatGrewPastTheLimitOrIsNotRegularIsLeftToThePacker) {
     std::vector<PackItem> items = {fileItem("grew", "small at the walk")};
-    writeFile(folder / "grew", words(PackAhead::smallFileLimit(settings) + 1, 4));
+    writeFile(folder / "grew", wordsText(PackAhead::smallFileLimit(settings) + 1, 4));
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
     items.push_back(PackItem{"fifo", 0, 0, folder / "fifo", 1});
     PackAhead ahead(items, settings);
@@ -256,10 +227,10 @@ TEST_F(PackAheadWorkers, OneThreadStartsNoWorker) {
 }
 
 TEST_F(PackAheadWorkers, StopsWaitingWhenAskedAndJoinsItsWorkersPromptly) {
-    const std::size_t threadsBefore = threadsOfThisProcess();
+    const int threadsBefore = threadsOfThisProcess();
     settings.blockSizeLevel = 9;
     std::vector<PackItem> items;
-    for (int i = 0; i < 8; ++i) items.push_back(fileItem(std::to_string(i) + ".bin", noise(800000, i)));
+    for (int i = 0; i < 8; ++i) items.push_back(fileItem(std::to_string(i) + ".bin", noiseBytes(800000, i)));
     {
         PackAhead ahead(items, settings);
         int calls = 0;

@@ -55,32 +55,6 @@ std::vector<std::string> lastBarsOfEachRun(const std::vector<std::string>& calls
     return kept;
 }
 
-// Words from a small vocabulary: compressible like text, different for every seed.
-std::string text(std::size_t length, uint32_t seed) {
-    static const char* const words[] = {"archive ", "block ", "stream ", "entry ", "folder ", "zor ", "data\n"};
-    std::string out;
-    while (out.size() < length) {
-        seed = seed * 1103515245u + 12345u;
-        out += words[(seed >> 16) % 7];
-    }
-    out.resize(length);
-    return out;
-}
-
-std::string noise(std::size_t length, uint32_t seed) {
-    std::string out(length, '\0');
-    for (char& c : out) {
-        seed = seed * 1664525u + 1013904223u;
-        c = static_cast<char>(seed >> 24);
-    }
-    return out;
-}
-
-int threadsOfThisProcess() {
-    int count = 0;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) count += task.exists() ? 1 : 0;
-    return count;
-}
 
 struct FileState {
     std::string content;
@@ -114,7 +88,7 @@ protected:
     void writeSmallTree(int count) {
         for (int i = 0; i < count; ++i) {
             writeFile(folder / ("tree/d" + std::to_string(i % 7) + "/f" + std::to_string(i)),
-                      text(100 + (i * 977) % 9000, static_cast<uint32_t>(i)));
+                      wordsText(100 + (i * 977) % 9000, static_cast<uint32_t>(i)));
         }
         writeFile(folder / "tree/empty", "");
         std::filesystem::create_directories(folder / "tree/nothing");
@@ -181,8 +155,8 @@ class ParallelUnpackTrees : public ParallelUnpack, public testing::WithParamInte
 TEST_P(ParallelUnpackTrees, ExtractedTreesAndTestsAreTheSameForOneTwoAndFourThreads) {
     const bool protectedArchive = GetParam();
     writeSmallTree(150);
-    writeFile(folder / "tree/d3/multi-block.txt", text(2300000, 99));  // three blocks, decoded ahead with 4 threads
-    writeFile(folder / "last.bin", noise(1150000, 5));  // its blocks in parallel when not enciphered
+    writeFile(folder / "tree/d3/multi-block.txt", wordsText(2300000, 99));  // three blocks, decoded ahead with 4 threads
+    writeFile(folder / "last.bin", noiseBytes(1150000, 5));  // its blocks in parallel when not enciphered
     ::chmod((folder / "tree/d1/f8").c_str(), 0444);
     setTime(folder / "tree/d2/f9", 1500000000);
     if (protectedArchive) context.packingPassword = "secret";
@@ -191,8 +165,8 @@ TEST_P(ParallelUnpackTrees, ExtractedTreesAndTestsAreTheSameForOneTwoAndFourThre
     const Run one = extractWith(1, folder / "t.zor", folder / "out");
     ASSERT_EQ(one.outcome, OperationOutcome::Succeeded);
     const auto expected = treeOf(folder / "out");
-    EXPECT_EQ(expected.at("tree/d3/multi-block.txt").content, text(2300000, 99));
-    EXPECT_EQ(expected.at("last.bin").content, noise(1150000, 5));
+    EXPECT_EQ(expected.at("tree/d3/multi-block.txt").content, wordsText(2300000, 99));
+    EXPECT_EQ(expected.at("last.bin").content, noiseBytes(1150000, 5));
     EXPECT_EQ(expected.at("tree/empty").content, "");
     const Run testedOnce = testWith(1, folder / "t.zor");
     ASSERT_EQ(testedOnce.outcome, OperationOutcome::Succeeded);
@@ -242,8 +216,8 @@ TEST_F(ParallelUnpack, DamagedEntriesGiveTheOneThreadMessagesInTheSameOrder) {
 
 TEST_F(ParallelUnpack, DamagedLargeEntriesAreReportedAsOnOneThread) {
     writeSmallTree(5);
-    writeFile(folder / "first.bin", noise(1150000, 9));  // large entries are decoded block-parallel
-    writeFile(folder / "last.bin", noise(1150000, 8));
+    writeFile(folder / "first.bin", noiseBytes(1150000, 9));  // large entries are decoded block-parallel
+    writeFile(folder / "last.bin", noiseBytes(1150000, 8));
     ASSERT_EQ(pack(folder / "t.zor", {"first.bin", "tree", "last.bin"}), OperationOutcome::Succeeded);
     damageEntry(folder / "t.zor", 0);
     damageEntry(folder / "t.zor", 6);
@@ -303,7 +277,7 @@ TEST_F(ParallelUnpack, OverwriteQuestionsComeInTheSameOrderWithTheSameEffect) {
 
 TEST_F(ParallelUnpack, AbortEndsExtractionAndTestingWithNoThreadLeftBehind) {
     writeSmallTree(80);
-    writeFile(folder / "tree/d4/large.txt", text(1500000, 7));
+    writeFile(folder / "tree/d4/large.txt", wordsText(1500000, 7));
     ASSERT_EQ(pack(folder / "t.zor", {"tree"}), OperationOutcome::Succeeded);
     const int threadsBefore = threadsOfThisProcess();
     const ArchiveEntry middle = entryAt(folder / "t.zor", 40);
