@@ -50,7 +50,10 @@ constexpr size_t kJobInput = 1200000;
 // A job normally ends this far past the next candidate: enough for the
 // block's last bits and the decoder's look-ahead.
 constexpr size_t kJobTail = 16;
-constexpr size_t kOutputPiece = 32 * 1024;
+// A decoded block's bytes are handed out through its job's memory, which
+// the compressed bytes no longer need: pieces as large as the compressed
+// block (fewer hand-overs where the data hardly compress), at least this.
+constexpr size_t kSmallestPiece = 64 * 1024;
 constexpr size_t kReadPiece = 128 * 1024;
 constexpr uint64_t kOutputUnit = kFileBufferSize;  // the one-thread driver's read size
 constexpr auto kPumpInterval = std::chrono::milliseconds(20);
@@ -71,8 +74,7 @@ struct Slot {
     bool cutShort = false;
     bool outOfInput = false;
     uint64_t endBit = 0;
-    std::vector<uint8_t> piece;
-    size_t pieceSize = 0;
+    size_t pieceSize = 0;  // bytes of the piece at the start of `job`
     bool lastPiece = false;
     bool sound = false;
     uint32_t crc = 0;
@@ -143,10 +145,11 @@ private:
     // (the coordinator then owns the slot); false when the job was dropped
     // or the pool is stopping.
     bool emitPieces(Slot& slot, ParallelBlockDecoder& decoder, std::unique_lock<std::mutex>& lock) {
+        if (slot.job.size() < kSmallestPiece) slot.job.resize(kSmallestPiece);  // within its reserve
         for (;;) {
             if (slot.abandon || stopping_) return false;
             lock.unlock();
-            const size_t n = decoder.emit(slot.piece.data(), slot.piece.size());
+            const size_t n = decoder.emit(slot.job.data(), slot.job.size());
             const bool last = decoder.finished();
             const bool sound = last && decoder.sound();
             lock.lock();
@@ -178,10 +181,7 @@ public:
     ParallelDecoder(std::FILE* source, std::FILE* output, DriverContext& context, int32_t threads)
         : source_(source), output_(output), context_(context), pool_(threads), origin_(ftello(source)),
           readAhead_(kJobInput * static_cast<uint64_t>(threads)) {
-        for (Slot& slot : pool_.slots()) {
-            slot.piece.resize(kOutputPiece);
-            slot.job.reserve(kJobInput);  // kept for every block: never grown by doubling
-        }
+        for (Slot& slot : pool_.slots()) slot.job.reserve(kJobInput);  // kept for every block: never grown by doubling
         window_.reserve(kReadPiece + 8);
     }
 
@@ -446,7 +446,7 @@ private:
                 const bool last = slot->lastPiece;
                 const bool sound = slot->sound;
                 lock.unlock();
-                const bool delivered = deliver(slot->piece.data(), slot->pieceSize);
+                const bool delivered = deliver(slot->job.data(), slot->pieceSize);
                 pumpWhenDue();
                 lock.lock();
                 if (!delivered) return Verdict::Doubtful;

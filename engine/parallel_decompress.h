@@ -7,10 +7,11 @@
 // seekable source whose length is given; for any other source, and for
 // small inputs, they are the one-thread drivers.
 //
-// Memory: each worker holds one block store (3.6 MB), a copy of the
-// compressed bytes of its block (about the block's size, 1.2 MB at most)
-// and a piece of its output (32 KB); the coordinator scans the input
-// through a window of 128 KB and reads each job's bytes from the source.
+// Memory: each worker holds one block store (3.6 MB) and a copy of the
+// compressed bytes of its block (about the block's size, 1.2 MB at most,
+// 64 KB at least), which once the block is read carries its output out in
+// pieces; the coordinator scans the input through a window of 128 KB and
+// reads each job's bytes from the source.
 #pragma once
 
 #include <cstdint>
