@@ -62,7 +62,7 @@ struct FastChain {
 
 constexpr uint32_t kLinkMask = 0xFFFFF;        // links are below 900000 < 2^20 (bits 8 to 27)
 constexpr uint32_t kStartRow = 0x80000000u;    // marks the rows where the walks start
-constexpr int32_t kWalks = 32;
+constexpr int32_t kWalks = 128;                // reads in flight; a tenth faster than 32, no gain beyond
 constexpr int32_t kFewestForWalks = 1 << 14;   // smaller blocks are read by one walk
 
 inline uint32_t linkOf(uint32_t entry) { return (entry >> 8) & kLinkMask; }
