@@ -2,10 +2,11 @@
 #include "archive/pack_ahead.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <system_error>
+#include <unistd.h>
 
 #include "engine/compress_stream.h"
 #include "platform/regular_file.h"
@@ -16,9 +17,28 @@ namespace {
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr auto kPumpInterval = std::chrono::milliseconds(20);
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+// Closes the descriptor however the compression is left.
+struct DescriptorCloser {
+    int fd = -1;
+    ~DescriptorCloser() {
+        if (fd >= 0) ::close(fd);
+    }
 };
+
+// Reads up to `length` bytes; fewer only at the end of the file, and -1 on an error.
+ssize_t readFully(int fd, uint8_t* into, std::size_t length) {
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::read(fd, into + done, length - done);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
 
 // Ends the engine stream however the compression is left.
 struct EncoderGuard {
@@ -53,10 +73,9 @@ bool makeRoom(CodecStream& stream, CompressedAhead& out, std::size_t room) {
 std::optional<CompressedAhead> compressIntoMemory(const std::string& path, const EngineSettings& settings,
                                                   uint64_t limit, const std::atomic<bool>& stop,
                                                   std::vector<uint8_t>& chunk) {
-    const std::unique_ptr<std::FILE, FileCloser> file(openRegularFile(path));
     CompressedAhead result;
-    if (!file || ::fstat(::fileno(file.get()), &result.status) != 0) return std::nullopt;
-    std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the chunks are large; a stdio buffer would only copy them
+    const DescriptorCloser file{openRegularDescriptor(path, result.status)};
+    if (file.fd < 0) return std::nullopt;
     const uint64_t size = static_cast<uint64_t>(result.status.st_size);
     if (size == 0 || size > limit) return std::nullopt;
 
@@ -70,19 +89,19 @@ std::optional<CompressedAhead> compressIntoMemory(const std::string& path, const
     const std::size_t room = streamRoomFor(size);
     result.stream.reset(new uint8_t[room]);
 
-    uint64_t bytesRead = 0;
-    while (!std::feof(file.get())) {
-        const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        if (std::ferror(file.get()) || stop.load(std::memory_order_relaxed)) return std::nullopt;
-        bytesRead += n;
-        if (bytesRead > size) return std::nullopt;  // the file grew since it was examined
+    // Exactly the size examined is read; a file that grows meanwhile shows in
+    // its status afterwards, so no read waits for the end of the file.
+    for (uint64_t bytesRead = 0; bytesRead < size;) {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(chunk.size(), size - bytesRead));
+        const ssize_t n = readFully(file.fd, chunk.data(), wanted);
+        if (n != static_cast<ssize_t>(wanted) || stop.load(std::memory_order_relaxed)) return std::nullopt;
+        bytesRead += wanted;
         stream.nextIn = chunk.data();
-        stream.availIn = static_cast<uint32_t>(n);
+        stream.availIn = static_cast<uint32_t>(wanted);
         while (stream.availIn > 0) {
             if (!makeRoom(stream, result, room) || compressStep(&stream, RUN) != RUN_OK) return std::nullopt;
         }
     }
-    if (bytesRead != size) return std::nullopt;
     for (int32_t status = FINISH_OK; status != STREAM_END;) {
         if (stop.load(std::memory_order_relaxed) || !makeRoom(stream, result, room)) return std::nullopt;
         status = compressStep(&stream, FINISH);
@@ -92,7 +111,7 @@ std::optional<CompressedAhead> compressIntoMemory(const std::string& path, const
 
     // A file changed while it was read is left to the packer, which reads it at its own turn.
     struct stat after {};
-    if (::fstat(::fileno(file.get()), &after) != 0 || !sameFile(result.status, after)) return std::nullopt;
+    if (::fstat(file.fd, &after) != 0 || !sameFile(result.status, after)) return std::nullopt;
     return result;
 }
 

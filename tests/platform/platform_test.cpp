@@ -147,6 +147,14 @@ TEST(RegularFile, OpensFilesButNeverWaitsOnAPipeOrOpensAFolder) {
     EXPECT_EQ(openRegularFile(folder / "pipe"), nullptr) << "no writer: a blocking open would hang here";
     EXPECT_EQ(openRegularFile(folder.path()), nullptr);
     EXPECT_EQ(openRegularFile(folder / "missing"), nullptr);
+
+    struct stat status {};
+    const int fd = openRegularDescriptor(folder / "file", status);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(status.st_size, 3);
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0) << "reads must block like those of any opened file";
+    ::close(fd);
+    EXPECT_EQ(openRegularDescriptor(folder / "pipe", status), -1);
 }
 
 TEST(Volumes, KeepsRealFileSystemsRootFirstAndDecodesEscapes) {
