@@ -166,9 +166,13 @@ PackAhead::~PackAhead() {
 }
 
 void PackAhead::reached(std::size_t index) {
+    // Only a large file holds workers back, so the packer takes the lock just
+    // when it passes the next one.
+    while (barrierJob_ < jobs_.size() && jobs_[barrierJob_].startsAtTurn <= index) ++barrierJob_;
+    if (barrierJob_ == passedBarrierJob_) return;
+    passedBarrierJob_ = barrierJob_;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (index <= turn_) return;
         turn_ = index;
     }
     workAvailable_.notify_all();
@@ -177,13 +181,21 @@ void PackAhead::reached(std::size_t index) {
 std::optional<CompressedAhead> PackAhead::take(std::size_t index, const std::function<bool()>& keepWaiting) {
     if (workers_.empty() || index >= jobOfItem_.size() || jobOfItem_[index] == kNoJob) return std::nullopt;
     reached(index);
-    Job& job = jobs_[jobOfItem_[index]];
+    const std::size_t jobIndex = jobOfItem_[index];
+    Job& job = jobs_[jobIndex];
     std::unique_lock<std::mutex> lock(mutex_);
-    while (!jobFinished_.wait_for(lock, kPumpInterval, [&job] { return job.finished; })) {
-        lock.unlock();
-        const bool keep = keepWaiting();
-        lock.lock();
-        if (!keep) return std::nullopt;
+    if (!job.finished) {
+        awaited_ = jobIndex;
+        while (!jobFinished_.wait_for(lock, kPumpInterval, [this, jobIndex] { return packerMayGoOn(jobIndex); })) {
+            lock.unlock();
+            const bool keep = keepWaiting();
+            lock.lock();
+            if (!keep) {
+                awaited_ = kNoJob;
+                return std::nullopt;
+            }
+        }
+        awaited_ = kNoJob;
     }
     std::optional<CompressedAhead> result = std::move(job.result);
     job.result.reset();
@@ -200,6 +212,10 @@ bool PackAhead::mayStartNext() const {
                             bytesInHand_ + jobs_[nextJob_].item->size <= kBytesAheadPerWorker * workers_.size());
 }
 
+bool PackAhead::packerMayGoOn(std::size_t job) const {
+    return jobs_[job].finished && (busy_ == 0 || jobs_[std::min(job + kJobsPerWake, nextJob_ - 1)].finished);
+}
+
 void PackAhead::workerLoop() {
     std::vector<uint8_t> chunk;
     std::unique_lock<std::mutex> lock(mutex_);
@@ -208,6 +224,7 @@ void PackAhead::workerLoop() {
         if (stopping_) return;
         Job& job = jobs_[nextJob_++];
         ++inHand_;
+        ++busy_;
         bytesInHand_ += job.item->size;
         lock.unlock();
         std::optional<CompressedAhead> result;
@@ -220,7 +237,8 @@ void PackAhead::workerLoop() {
         lock.lock();
         job.result = std::move(result);
         job.finished = true;
-        jobFinished_.notify_all();
+        --busy_;
+        if (awaited_ != kNoJob && packerMayGoOn(awaited_)) jobFinished_.notify_all();
     }
 }
 

@@ -90,23 +90,35 @@ private:
         std::optional<CompressedAhead> result;
     };
     static constexpr std::size_t kNoJob = static_cast<std::size_t>(-1);
+    // Once the packer has to wait, it sleeps until this many further jobs
+    // are done as well (or no worker is busy), so that its thread wakes once
+    // per few small files rather than for each.
+    static constexpr std::size_t kJobsPerWake = 4;
 
     // Fills jobs_ and jobOfItem_: every small file, behind the last large file before it.
     void planJobs(const std::vector<PackItem>& items);
     bool mayStartNext() const;
+    bool packerMayGoOn(std::size_t job) const;
     void workerLoop();
 
     const EngineSettings settings_;
     std::vector<Job> jobs_;              // the small files, in item order; never resized once built
     std::vector<std::size_t> jobOfItem_;  // kNoJob for folders, empty and large files
 
+    // The packer's own: the first job still behind a large file the packer
+    // has not reached, and that job when the workers were last told.
+    std::size_t barrierJob_ = 0;
+    std::size_t passedBarrierJob_ = 0;
+
     std::mutex mutex_;
     std::condition_variable workAvailable_;
     std::condition_variable jobFinished_;
     std::size_t nextJob_ = 0;     // the first job no worker has taken
-    std::size_t turn_ = 0;        // the item the packer has reached
+    std::size_t turn_ = 0;        // the item the packer has reached, as far as the workers need to know
     std::size_t inHand_ = 0;        // jobs taken by a worker and not yet by the packer
     uint64_t bytesInHand_ = 0;      // their input, as the walk saw it
+    std::size_t busy_ = 0;          // workers compressing a job
+    std::size_t awaited_ = kNoJob;  // the job the packer sleeps on
     std::atomic<bool> stopping_{false};
     std::vector<std::thread> workers_;
 };
