@@ -24,6 +24,8 @@
 #include "engine/block_decoder.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <iterator>
 
 #include "engine/huffman_decode.h"
@@ -59,6 +61,13 @@ inline bool readBits(DecoderState& s, int32_t n, int32_t& value) {
     s.bitCount -= n;
     value = static_cast<int32_t>((s.bitBuffer >> s.bitCount) & ((uint64_t{1} << n) - 1));
     return true;
+}
+
+// Compilers turn this into one load and a byte swap.
+inline uint64_t loadBigEndian64(const uint8_t* p) {
+    uint64_t v = 0;
+    for (int32_t i = 0; i < 8; ++i) v = (v << 8) | p[i];
+    return v;
 }
 
 bool allocateBlockStore(DecoderState& s) {
@@ -121,6 +130,36 @@ void packMoveToFrontLists(DecoderState& s, bool fromCurrent) {
     std::copy(packed + kk + 1, packed + kMtfStoreSize, s.mtfList + kk + 1);
 }
 
+// Brings entry k (below 16) of the 16-entry list at `list` to its front
+// and returns it. Shifts and masks of whole words take the place of a loop
+// whose varying length makes its exit mispredicted.
+inline uint8_t moveToFrontWithinList(uint8_t* list, int32_t k) {
+    if constexpr (std::endian::native != std::endian::little) {
+        const uint8_t v = list[k];
+        for (int32_t z = k; z > 0; --z) list[z] = list[z - 1];
+        list[0] = v;
+        return v;
+    }
+    uint64_t low;  // entries 0 to 7, entry i in bits 8i to 8i+7
+    uint64_t high;
+    std::memcpy(&low, list, 8);
+    std::memcpy(&high, list + 8, 8);
+    if (k < 8) {
+        const uint64_t moved = ~uint64_t{0} >> (56 - 8 * k);  // entries 0 to k
+        const uint8_t v = static_cast<uint8_t>(low >> (8 * k));
+        low = ((low << 8) & moved) | (low & ~moved) | v;
+        std::memcpy(list, &low, 8);
+        return v;
+    }
+    const uint64_t moved = ~uint64_t{0} >> (56 - 8 * (k - 8));  // entries 8 to k
+    const uint8_t v = static_cast<uint8_t>(high >> (8 * (k - 8)));
+    high = (((high << 8) | (low >> 56)) & moved) | (high & ~moved);
+    low = (low << 8) | v;
+    std::memcpy(list, &low, 8);
+    std::memcpy(list + 8, &high, 8);
+    return v;
+}
+
 // Brings entry k of the move-to-front list to the front and returns it.
 // Entries 0 to 15 shift within list 0; a deeper entry leaves its list,
 // every list in front of it passes its last entry on to the next one, and
@@ -128,25 +167,19 @@ void packMoveToFrontLists(DecoderState& s, bool fromCurrent) {
 inline uint8_t moveToFront(DecoderState& s, int32_t k) {
     uint8_t* list = s.mtfList;
     int32_t* mtfBase = s.mtfBase;
-    if (k < 16) {
-        const int32_t p = mtfBase[0];
-        const uint8_t v = list[p + k];
-        for (int32_t z = p + k; z > p; --z) list[z] = list[z - 1];
-        list[p] = v;
-        return v;
-    }
+    if (k < 16) return moveToFrontWithinList(list + mtfBase[0], k);
     const int32_t n = k >> 4;
-    int32_t p = mtfBase[n] + (k & 15);
-    const uint8_t v = list[p];
-    for (; p > mtfBase[n]; --p) list[p] = list[p - 1];
-    ++mtfBase[n];
+    const uint8_t v = moveToFrontWithinList(list + mtfBase[n], k & 15);
+    int32_t front = mtfBase[n];
     for (int32_t m = n; m > 0; --m) {
-        --mtfBase[m];
-        list[mtfBase[m]] = list[mtfBase[m - 1] + 15];
+        const int32_t lower = mtfBase[m - 1];
+        list[front] = list[lower + 15];
+        mtfBase[m] = front;
+        front = lower - 1;
     }
-    --mtfBase[0];
-    list[mtfBase[0]] = v;
-    if (mtfBase[0] == 0) packMoveToFrontLists(s, true);
+    mtfBase[0] = front;
+    list[front] = v;
+    if (front == 0) packMoveToFrontLists(s, true);
     return v;
 }
 
@@ -233,9 +266,18 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
             }
             --groupLeft;
             if (bits < DecoderState::kMaxCodeLength) {
-                while (bits <= 56 && next != inEnd) {
-                    buffer = (buffer << 8) | *next++;
-                    bits += 8;
+                if (inEnd - next >= 8) {
+                    // The same bytes as one at a time (up to 57 to 64 bits
+                    // buffered), in one load.
+                    const int32_t count = (64 - bits) >> 3;
+                    buffer = (buffer << (8 * count - 1) << 1) | (loadBigEndian64(next) >> (64 - 8 * count));
+                    next += count;
+                    bits += 8 * count;
+                } else {
+                    while (bits <= 56 && next != inEnd) {
+                        buffer = (buffer << 8) | *next++;
+                        bits += 8;
+                    }
                 }
             }
         }

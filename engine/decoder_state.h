@@ -116,9 +116,10 @@ struct DecoderState {
 
     uint32_t chainPosition = 0;
     // Fast mode: the block's text was read out into the low bytes of
-    // `chain` (chainPosition is then a text position), rather than the
-    // links being followed as the output goes.
+    // `chain`, in pieces (chainPosition is then a position within piece
+    // `textPiece`), rather than the links being followed as the output goes.
     bool textReadOut = false;
+    int32_t textPiece = 0;
     int32_t nextByte = 0;
     int32_t byteCounts[256] = {};
     int32_t bytesFetched = 0;
@@ -154,6 +155,17 @@ struct DecoderState {
     // Per table and next kLookupBits bits: (code length << 9) | symbol, or 0
     // when the code is longer or the bits need the careful path.
     uint16_t lookup[kMaxTables][1 << kLookupBits] = {};
+
+    // The pieces the text was read out into: piece k holds the text bytes
+    // in the low bytes of chain[start, end), and piece `next` follows it;
+    // the last piece is followed by the first.
+    struct TextPiece {
+        uint32_t start;
+        uint32_t end;
+        int32_t next;
+    };
+    static constexpr int32_t kMaxTextPieces = 4096;
+    TextPiece textPieces[kMaxTextPieces] = {};
 
     DecoderSaveArea save;
 

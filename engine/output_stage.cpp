@@ -9,8 +9,9 @@
 // Following the links is a chain of dependent memory reads over a few
 // megabytes, so its speed is that of memory latency. Fast mode therefore
 // reads a large block's whole text out at set-up with many walks at once
-// (see readOutText), writing text byte j into the low 8 bits of entry j
-// (the link bits stay), and the output stage then reads the text in order;
+// (see readOutText), writing the text bytes into the low 8 bits of the
+// entries (the link bits stay) in pieces, which the output stage then reads
+// in order;
 // other blocks are walked link by link as the output goes.
 // The byte of row r is the first column's F[r], found from the cumulative
 // counts. Small mode keeps a 20-bit link (16 bits in `chainLow`, 4 in a
@@ -26,6 +27,9 @@
 // which the streaming layer reports as a data error.
 #include "engine/output_stage.h"
 
+#include <algorithm>
+#include <bit>
+
 #include "engine/crc32.h"
 #include "engine/randomisation_table.h"
 
@@ -33,17 +37,28 @@ namespace zor {
 
 namespace {
 
-// Fast mode after set-up: text byte j sits in the low 8 bits of chain[j].
-// The fetch after the last byte (never used) wraps to the first.
+// Fast mode after set-up: the text bytes lie in the low bytes of `chain`,
+// piece after piece. The fetch after the last byte (never used) wraps to
+// the first.
 struct FastText {
     const uint32_t* chain;
+    const DecoderState::TextPiece* pieces;
     uint32_t position;
-    uint32_t length;
+    int32_t piece;
+    uint32_t end;
 
     inline uint32_t next() {
         const uint32_t byte = chain[position] & 0xFF;
-        position = position + 1 == length ? 0 : position + 1;
+        if (++position == end) {
+            piece = pieces[piece].next;
+            position = pieces[piece].start;
+            end = pieces[piece].end;
+        }
         return byte;
+    }
+    void storeIn(DecoderState& s) const {
+        s.chainPosition = position;
+        s.textPiece = piece;
     }
 };
 
@@ -58,6 +73,7 @@ struct FastChain {
         position = entry >> 8;
         return entry & 0xFF;
     }
+    void storeIn(DecoderState& s) const { s.chainPosition = position; }
 };
 
 constexpr uint32_t kLinkMask = 0xFFFFF;        // links are below 900000 < 2^20 (bits 8 to 27)
@@ -87,21 +103,119 @@ bool walkStaysNear(const uint32_t* chain, uint32_t n, uint32_t origin) {
     return near > kSteps / 2;
 }
 
-inline void putTextByte(uint32_t* chain, uint32_t j, uint32_t byte) { chain[j] = (chain[j] & ~0xFFu) | byte; }
+// A plain byte store where the low byte comes first in memory: it need not
+// wait for the entry to be read.
+inline void putTextByte(uint32_t* chain, uint32_t j, uint32_t byte) {
+    if constexpr (std::endian::native == std::endian::little)
+        reinterpret_cast<uint8_t*>(chain + j)[0] = static_cast<uint8_t>(byte);
+    else
+        chain[j] = (chain[j] & ~0xFFu) | byte;
+}
+
+// Room for the walks' bytes: the low bytes of chain[0, n), given out in
+// steps of kRoomStep from the front. Once the front is used up, a walk takes
+// the room a finished walk left over, or else the back half of the most
+// room another walk holds. The walks take n steps at most (their paths do
+// not meet, as the links are a permutation), so room never runs out. Each
+// walk's bytes form a list of pieces.
+class WalkRoom {
+public:
+    WalkRoom(DecoderState::TextPiece* pieces, uint32_t n) : pieces_(pieces), n_(n) {
+        for (int32_t w = 0; w < kWalks; ++w) piece_[w] = -1;
+    }
+
+    // Stores walk w's next byte; false when the pieces ran out.
+    inline bool put(uint32_t* chain, int32_t w, uint32_t byte) {
+        if (position_[w] == end_[w] && !grow(w)) return false;
+        putTextByte(chain, position_[w]++, byte);
+        return true;
+    }
+
+    // Closes the last piece of a walk (which has stored a byte at least)
+    // and leaves its unused room to the others.
+    void finish(int32_t w) {
+        pieces_[piece_[w]].end = position_[w];
+        if (position_[w] < end_[w]) {
+            leftover_[leftoverCount_++] = {position_[w], end_[w], -1};
+            end_[w] = position_[w];
+        }
+    }
+
+    int32_t firstPiece(int32_t w) const { return first_[w]; }
+    int32_t lastPiece(int32_t w) const { return piece_[w]; }
+
+private:
+    bool grow(int32_t w) {
+        uint32_t start;
+        uint32_t stop;
+        if (front_ < n_) {
+            start = front_;
+            stop = front_ = std::min(n_, front_ + kRoomStep);
+        } else if (leftoverCount_ > 0) {
+            --leftoverCount_;
+            start = leftover_[leftoverCount_].start;
+            stop = leftover_[leftoverCount_].end;
+        } else {
+            int32_t v = 0;
+            for (int32_t u = 1; u < kWalks; ++u)
+                if (end_[u] - position_[u] > end_[v] - position_[v]) v = u;
+            const uint32_t spare = end_[v] - position_[v];
+            if (spare == 0) return false;
+            start = end_[v] - (spare + 1) / 2;
+            stop = end_[v];
+            end_[v] = start;
+        }
+        if (piece_[w] >= 0 && start == position_[w]) {
+            end_[w] = stop;
+            return true;
+        }
+        if (pieceCount_ == DecoderState::kMaxTextPieces) return false;
+        const int32_t k = pieceCount_++;
+        pieces_[k].start = start;
+        if (piece_[w] >= 0) {
+            pieces_[piece_[w]].end = position_[w];
+            pieces_[piece_[w]].next = k;
+        } else {
+            first_[w] = k;
+        }
+        piece_[w] = k;
+        position_[w] = start;
+        end_[w] = stop;
+        return true;
+    }
+
+    static constexpr uint32_t kRoomStep = 512;  // ~1800 pieces for the largest block
+
+    DecoderState::TextPiece* pieces_;
+    int32_t pieceCount_ = 0;
+    uint32_t n_;
+    uint32_t front_ = 0;
+    uint32_t position_[kWalks] = {};
+    uint32_t end_[kWalks] = {};
+    int32_t piece_[kWalks];
+    int32_t first_[kWalks] = {};
+    DecoderState::TextPiece leftover_[kWalks];
+    int32_t leftoverCount_ = 0;
+};
 
 // Reads the text out with kWalks walks at once, so that their memory reads
 // overlap. Walk 0 starts at the origin, the others at rows spread over the
-// block; start rows are marked. First pass: each walk runs to the next
-// marked row, which tells its length and its successor; chaining the
-// successors from walk 0 gives each walk's text offset (text byte j is
-// F[q_j], where q_0 is the origin row and q_(j+1) = link(q_j)). Second
-// pass: the walks run again and write their bytes at their offsets.
-// Returns false, leaving the links as they were, for a small block, a block
-// whose walk stays near (see walkStaysNear) and when the walks do not tile
-// one cycle of all n rows: a periodic text (whose origin cycle is short and
-// cheap to follow) or a damaged block; the output stage then follows the
-// links itself.
-bool readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t origin) {
+// block; start rows are marked. Each walk runs to the next marked row,
+// which tells its successor, storing the bytes it passes (text byte j is
+// F[q_j], where q_0 is the origin row and q_(j+1) = link(q_j)) in room it
+// takes as it goes (see WalkRoom); chaining the successors from walk 0 puts
+// the pieces in text order. The links are read once, as each walk's text
+// offset is not needed up front.
+// Returns false, leaving the block store as it was, for a small block, a
+// block whose walk stays near (see walkStaysNear) and when the walks do not
+// tile one cycle of all n rows: a periodic text (whose origin cycle is
+// short and cheap to follow) or a damaged block; the output stage then
+// follows the links itself.
+bool readOutText(DecoderState& s) {
+    uint32_t* chain = s.chain;
+    const int32_t* cumCounts = s.cumCounts;
+    const uint32_t n = static_cast<uint32_t>(s.save.textLength);
+    const uint32_t origin = static_cast<uint32_t>(s.originPointer);
     if (n < kFewestForWalks || walkStaysNear(chain, n, origin)) return false;
     uint32_t start[kWalks];
     uint32_t row[kWalks];
@@ -120,40 +234,6 @@ bool readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t
         return w;
     };
 
-    // Each round first issues every active walk's read, then uses them, so
-    // that the reads are in flight together. A walk ends at the latest back
-    // at its own start row, so the first pass takes at most n steps in all.
-    int32_t active[kWalks];
-    uint32_t entry[kWalks];
-    for (int32_t w = 0; w < kWalks; ++w) active[w] = w;
-    for (int32_t count = kWalks; count > 0;) {
-        for (int32_t i = 0; i < count; ++i) entry[i] = chain[row[active[i]]];
-        int32_t kept = 0;
-        for (int32_t i = 0; i < count; ++i) {
-            const int32_t w = active[i];
-            if (length[w] > 0 && (entry[i] & kStartRow)) {
-                successor[w] = walkStartingAt(row[w]);
-                continue;
-            }
-            row[w] = linkOf(entry[i]);
-            ++length[w];
-            active[kept++] = w;
-        }
-        count = kept;
-    }
-
-    uint32_t offset[kWalks];
-    uint32_t total = 0;
-    int32_t visited = 0;
-    for (int32_t w = 0; visited == 0 || w != 0; w = successor[w], ++visited) {
-        offset[w] = total;
-        total += length[w];
-    }
-    if (visited != kWalks || total != n) {
-        for (int32_t w = 0; w < kWalks; ++w) chain[start[w]] &= ~kStartRow;
-        return false;
-    }
-
     // The byte of a row: the byte at the start of its 256-row bucket, moved
     // on past the byte values that end before the row.
     uint8_t bucketByte[(DecoderState::kBlockUnit * 9 >> 8) + 1];
@@ -164,23 +244,51 @@ bool readOutText(uint32_t* chain, const int32_t* cumCounts, uint32_t n, uint32_t
         return c;
     };
 
-    uint32_t at[kWalks];
-    for (int32_t w = 0; w < kWalks; ++w) {
-        row[w] = start[w];
-        at[w] = offset[w];
-        active[w] = w;
-    }
+    // The low bytes hold the stored text; the walks overwrite them, so a
+    // walk that gives up puts them back: the byte stored at link(r) is F[r].
+    auto giveUp = [&]() {
+        for (int32_t w = 0; w < kWalks; ++w) chain[start[w]] &= ~kStartRow;
+        for (uint32_t c = 0; c < 256; ++c)
+            for (int32_t r = cumCounts[c]; r < cumCounts[c + 1]; ++r) putTextByte(chain, linkOf(chain[r]), c);
+        return false;
+    };
+
+    // Each round first issues every active walk's read, then uses them, so
+    // that the reads are in flight together. A walk ends at the latest back
+    // at its own start row.
+    WalkRoom room(s.textPieces, n);
+    int32_t active[kWalks];
+    uint32_t entry[kWalks];
+    for (int32_t w = 0; w < kWalks; ++w) active[w] = w;
     for (int32_t count = kWalks; count > 0;) {
         for (int32_t i = 0; i < count; ++i) entry[i] = chain[row[active[i]]];
         int32_t kept = 0;
         for (int32_t i = 0; i < count; ++i) {
             const int32_t w = active[i];
-            putTextByte(chain, at[w]++, rowByte(row[w]));
+            if (length[w] > 0 && (entry[i] & kStartRow)) {
+                successor[w] = walkStartingAt(row[w]);
+                room.finish(w);
+                continue;
+            }
+            if (!room.put(chain, w, rowByte(row[w]))) return giveUp();
             row[w] = linkOf(entry[i]);
-            if (--length[w] > 0) active[kept++] = w;
+            ++length[w];
+            active[kept++] = w;
         }
         count = kept;
     }
+
+    uint32_t total = 0;
+    int32_t visited = 0;
+    for (int32_t w = 0; visited == 0 || w != 0; w = successor[w], ++visited) total += length[w];
+    if (visited != kWalks || total != n) return giveUp();
+
+    for (int32_t w = 0; w < kWalks; ++w) {
+        chain[start[w]] &= ~kStartRow;
+        s.textPieces[room.lastPiece(w)].next = room.firstPiece(successor[w]);
+    }
+    s.textPiece = room.firstPiece(0);
+    s.chainPosition = s.textPieces[s.textPiece].start;
     return true;
 }
 
@@ -205,18 +313,19 @@ struct SmallChain {
         position = smallLink(low, high, position);
         return byte;
     }
+    void storeIn(DecoderState& s) const { s.chainPosition = position; }
 };
 
 FastChain fastChainOf(const DecoderState& s) { return {s.chain, s.chainPosition}; }
 FastText fastTextOf(const DecoderState& s) {
-    return {s.chain, s.chainPosition, static_cast<uint32_t>(s.save.textLength)};
+    return {s.chain, s.textPieces, s.chainPosition, s.textPiece, s.textPieces[s.textPiece].end};
 }
 SmallChain smallChainOf(const DecoderState& s) { return {s.chainLow, s.chainHigh, s.cumCounts, s.chainPosition}; }
 
 template <class Chain>
 uint32_t takeFirstByte(DecoderState& s, Chain chain) {
     const uint32_t byte = chain.next();
-    s.chainPosition = chain.position;
+    chain.storeIn(s);
     return byte;
 }
 
@@ -246,7 +355,6 @@ void emitOutput(DecoderState& s, Chain chain) {
         while (runLeft > 0) {
             if (out == outEnd) goto done;
             *out++ = outByte;
-            crc = crcUpdate(crc, outByte);
             --runLeft;
         }
         if (fetched >= end) break;
@@ -281,6 +389,7 @@ void emitOutput(DecoderState& s, Chain chain) {
     }
 done:
     const uint32_t written = static_cast<uint32_t>(out - stream.nextOut);
+    crc = crcUpdate(crc, stream.nextOut, written);
     stream.nextOut = out;
     stream.availOut -= written;
     addToTotal(stream.totalOutLo, stream.totalOutHi, written);
@@ -289,7 +398,7 @@ done:
     s.outRunLeft = runLeft;
     s.bytesFetched = fetched;
     s.nextByte = nextByte;
-    s.chainPosition = chain.position;
+    chain.storeIn(s);
     s.randCounter = randomiser.counter;
     s.randIndex = randomiser.index;
 }
@@ -323,9 +432,8 @@ void prepareBlockOutput(DecoderState& s) {
             const uint32_t b = chain[i] & 0xFF;
             chain[next[b]++] |= static_cast<uint32_t>(i) << 8;
         }
-        s.textReadOut =
-            readOutText(chain, s.cumCounts, static_cast<uint32_t>(n), static_cast<uint32_t>(s.originPointer));
-        s.chainPosition = s.textReadOut ? 0 : chain[s.originPointer] >> 8;
+        s.textReadOut = readOutText(s);
+        if (!s.textReadOut) s.chainPosition = chain[s.originPointer] >> 8;
     } else {
         uint16_t* low = s.chainLow;
         uint8_t* high = s.chainHigh;

@@ -33,6 +33,17 @@ TEST(Crc32, ByteAtATimeEqualsBufferUpdate) {
     EXPECT_EQ(crcFinish(single), crcOf(text));
 }
 
+TEST(Crc32, EightByteStepsEqualByteAtATimeForEveryLengthAndStart) {
+    uint8_t data[64];
+    for (size_t i = 0; i < sizeof data; ++i) data[i] = static_cast<uint8_t>(i * 151 + 7);
+    for (size_t start = 0; start < 8; ++start)
+        for (size_t length = 0; start + length <= sizeof data; ++length) {
+            uint32_t single = 0x12345678u;
+            for (size_t i = 0; i < length; ++i) single = crcUpdate(single, data[start + i]);
+            EXPECT_EQ(crcUpdate(0x12345678u, data + start, length), single) << start << " " << length;
+        }
+}
+
 TEST(Crc32, StreamFoldRotatesThenXors) {
     EXPECT_EQ(foldStreamCrc(0, 0x648CBB73u), 0x648CBB73u);
     // The top bit must come round to bit 0, not fall off.

@@ -100,5 +100,40 @@ TEST(OutputStage, CountBytesExpandAcrossTinyOutputRooms) {
         }
 }
 
+TEST(OutputStage, ALargeBlockReadsTheSameThroughAnyOutputRoom) {
+    // Large enough for the text to be read out in pieces up front in fast mode.
+    const std::vector<uint8_t> input = lettersWithoutRuns(120000, 4);
+    const std::vector<uint8_t> stream = streamFor({input});
+    for (bool small : {false, true})
+        for (size_t room : {size_t{1}, size_t{511}, size_t{65536}}) {
+            const Decoded d = decodeStream(stream, small, SIZE_MAX, room);
+            EXPECT_EQ(d.status, STREAM_END);
+            EXPECT_TRUE(d.output == input);
+        }
+}
+
+TEST(OutputStage, ADamagedLargeBlockDeliversTheSameBytesInBothModes) {
+    // A changed move-to-front index alters the stored text, which splits the
+    // links into several cycles: fast mode gives up reading the text out and
+    // must deliver what following the links gives, up to the CRC failure.
+    const std::vector<uint8_t> input = lettersWithoutRuns(60000, 5);
+    BlockFields f = blockFor(input);
+    size_t changed = 0;
+    for (size_t i = f.symbols.size() / 3; changed < 2; ++i)
+        if (f.symbols[i] >= 3) {
+            f.symbols[i] = f.symbols[i] == 3 ? 4 : 3;
+            ++changed;
+        }
+    const std::vector<uint8_t> stream = streamWith(f);
+    const Decoded reference = decodeStream(stream, true);
+    EXPECT_EQ(reference.status, DATA_ERROR);
+    EXPECT_FALSE(reference.output == input);
+    for (size_t room : {size_t{1}, size_t{4096}}) {
+        const Decoded d = decodeStream(stream, false, SIZE_MAX, room);
+        EXPECT_EQ(d.status, DATA_ERROR);
+        EXPECT_TRUE(d.output == reference.output);
+    }
+}
+
 }  // namespace
 }  // namespace zor::test
