@@ -10,6 +10,7 @@
 #include "engine/block_encoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "engine/block_sort.h"
@@ -105,6 +106,47 @@ void writeSymbolCodes(EncoderState& s) {
     checkInternal(groupsWritten == s.selectorCount, 3007);
 }
 
+// Where the lowest byte of `word` equal to `value` is, as its lowest set
+// bit (bit 8k + 7 for byte k), or 0 if none is: a byte above an equal one
+// may be flagged too, but never one below.
+inline uint64_t equalBytes(uint64_t word, uint8_t value) {
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kHighs = 0x8080808080808080u;
+    const uint64_t diff = word ^ (kOnes * value);
+    return (diff - kOnes) & ~diff & kHighs;
+}
+
+// Moves seq, which is in list[1..count-1], to the front; returns its old
+// place. Most places are small: the first sixteen entries are searched and
+// shifted as two little-endian words (list[0] is the low byte of the first).
+static_assert(std::endian::native == std::endian::little, "list[0] is the low byte of the word");
+int32_t moveToFront(uint8_t* list, uint8_t seq, int32_t count) {
+    uint64_t low, high;
+    std::memcpy(&low, list, 8);
+    if (const uint64_t found = equalBytes(low, seq)) {
+        const int32_t k = std::countr_zero(found) >> 3;
+        const uint64_t moved = ~uint64_t{0} >> (8 * (7 - k));  // bytes 0..k
+        low = (low & ~moved) | ((low << 8) & moved) | seq;
+        std::memcpy(list, &low, 8);
+        return k;
+    }
+    std::memcpy(&high, list + 8, 8);
+    if (const uint64_t found = equalBytes(high, seq)) {
+        const int32_t k = std::countr_zero(found) >> 3;
+        const uint64_t moved = ~uint64_t{0} >> (8 * (7 - k));
+        high = (high & ~moved) | ((high << 8) & moved) | (low >> 56);
+        low = (low << 8) | seq;
+        std::memcpy(list, &low, 8);
+        std::memcpy(list + 8, &high, 8);
+        return 8 + k;
+    }
+    auto* slot = static_cast<uint8_t*>(std::memchr(list + 16, seq, static_cast<size_t>(count - 16)));
+    const int32_t k = static_cast<int32_t>(slot - list);
+    std::memmove(list + 1, list, static_cast<size_t>(k));
+    list[0] = seq;
+    return k;
+}
+
 }  // namespace
 
 void startBlock(EncoderState& s) {
@@ -121,8 +163,10 @@ void buildSymbols(EncoderState& s) {
     const int32_t endOfBlock = s.usedCount + 1;
     std::fill(s.symbolFrequency, s.symbolFrequency + endOfBlock + 1, 0);
 
+    // Entries past the used values never match a value in use, so the
+    // first sixteen entries can be searched as words whatever the count.
     uint8_t list[256];
-    for (int32_t i = 0; i < s.usedCount; ++i) list[i] = static_cast<uint8_t>(i);
+    for (int32_t i = 0; i < 256; ++i) list[i] = static_cast<uint8_t>(i);
 
     const uint32_t* ptr = s.sortedPositions;
     const uint8_t* text = s.blockText;
@@ -154,10 +198,7 @@ void buildSymbols(EncoderState& s) {
         }
         if (zeros > 0) emitZeroRun();
         // Find seq (not at the front) and move the entries before it back one place.
-        auto* slot = static_cast<uint8_t*>(std::memchr(list + 1, seq, static_cast<size_t>(s.usedCount - 1)));
-        int32_t k = static_cast<int32_t>(slot - list);
-        std::memmove(list + 1, list, static_cast<size_t>(k));
-        list[0] = seq;
+        const int32_t k = moveToFront(list, seq, s.usedCount);
         out[w++] = static_cast<uint16_t>(k + 1);
         ++freq[k + 1];
     }

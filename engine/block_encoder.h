@@ -85,8 +85,8 @@ void writeSortedBlock(EncoderState& s);
 // buildSymbols: move-to-front and zero-run coding of the sorted block into
 // `symbols`, `symbolCount` and `symbolFrequency` (needs sortedPositions).
 void buildSymbols(EncoderState& s);
-// chooseTables: table count, initial tables and four refinement passes;
-// sets tableCount, selectorCount, selectors and codeLengths.
+// chooseTables: table count, initial tables and up to four refinement
+// passes; sets tableCount, selectorCount, selectors and codeLengths.
 void chooseTables(EncoderState& s);
 // makeInitialTables: the starting point of chooseTables for `tableCount`
 // tables: consecutive alphabet slices of about equal frequency, each cheap

@@ -83,9 +83,6 @@ struct EncoderState {
     uint8_t codeLengths[kMaxTables][kMaxAlphabet] = {};
     int32_t codes[kMaxTables][kMaxAlphabet] = {};
     int32_t tableFrequency[kMaxTables][kMaxAlphabet] = {};
-    // Lengths of tables (1,0), (3,2), (5,4) as high/low 16-bit halves, so
-    // that one 32-bit addition sums two tables' costs at once.
-    uint32_t packedLengths[kMaxAlphabet][4] = {};
 
     int32_t outputLength() const { return bits.outputLength; }
 };

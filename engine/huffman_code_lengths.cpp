@@ -22,6 +22,7 @@ namespace {
 
 constexpr int32_t kHeapSize = kMaxAlphabet + 2;
 constexpr int32_t kNodeCount = kMaxAlphabet * 2;
+constexpr int32_t kLengthSlots = 32;  // codes are 32-bit numbers: no code is longer than 31 bits
 
 inline uint32_t joinWeights(uint32_t a, uint32_t b) {
     uint32_t depth = 1 + std::max(a & 0xFFu, b & 0xFFu);
@@ -51,10 +52,9 @@ void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alpha
 
         // Each heap slot keeps its node's weight beside it, which spares the
         // comparisons a dependent load; the moves and comparisons are those
-        // of a heap of node numbers ordered by weight.
-        auto siftUp = [&](int32_t z) {
-            const int32_t node = heap[z];
-            const uint32_t w = weight[node];
+        // of a heap of node numbers ordered by weight. siftUp puts `node`
+        // (weight w) at slot z or above it, moving heavier entries down.
+        auto siftUp = [&](int32_t z, int32_t node, uint32_t w) {
             while (w < heapWeight[z >> 1]) {
                 heap[z] = heap[z >> 1];
                 heapWeight[z] = heapWeight[z >> 1];
@@ -63,34 +63,36 @@ void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alpha
             heap[z] = node;
             heapWeight[z] = w;
         };
-        auto siftDown = [&](int32_t z) {
-            const int32_t node = heap[z];
-            const uint32_t w = heapWeight[z];
-            while (true) {
-                int32_t child = z << 1;
-                if (child > heapCount) break;
-                if (child < heapCount && heapWeight[child + 1] < heapWeight[child]) ++child;
-                if (w < heapWeight[child]) break;
+        // Removal moves the hole at the root down the path of lighter
+        // children (the left one on ties) to the bottom, puts the last
+        // entry there and sifts it up. The path's weights never decrease,
+        // so the entry lands below the last one not heavier than itself:
+        // the place a sift-down from the root with strict comparisons
+        // finds, with half the comparisons. The slot past the last entry
+        // holds the heaviest weight, so a lone left child is always taken.
+        auto takeTop = [&]() {
+            const int32_t top = heap[1];
+            const int32_t last = heap[heapCount];
+            const uint32_t lastWeight = heapWeight[heapCount];
+            heapWeight[heapCount] = 0xFFFFFFFFu;
+            --heapCount;
+            int32_t z = 1;
+            int32_t child = 2;
+            while (child <= heapCount) {
+                child += heapWeight[child + 1] < heapWeight[child] ? 1 : 0;
                 heap[z] = heap[child];
                 heapWeight[z] = heapWeight[child];
                 z = child;
+                child = z << 1;
             }
-            heap[z] = node;
-            heapWeight[z] = w;
-        };
-        auto takeTop = [&]() {
-            const int32_t top = heap[1];
-            heap[1] = heap[heapCount];
-            heapWeight[1] = heapWeight[heapCount];
-            --heapCount;
-            siftDown(1);
+            siftUp(z, last, lastWeight);
             return top;
         };
 
         for (int32_t i = 1; i <= alphabetSize; ++i) {
             parent[i] = -1;
-            heap[++heapCount] = i;
-            siftUp(heapCount);
+            ++heapCount;
+            siftUp(heapCount, i, weight[i]);
         }
         checkInternal(heapCount < kHeapSize, 2001);
 
@@ -101,8 +103,8 @@ void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alpha
             parent[first] = parent[second] = nodeCount;
             weight[nodeCount] = joinWeights(weight[first], weight[second]);
             parent[nodeCount] = -1;
-            heap[++heapCount] = nodeCount;
-            siftUp(heapCount);
+            ++heapCount;
+            siftUp(heapCount, nodeCount, weight[nodeCount]);
         }
         checkInternal(nodeCount < kNodeCount, 2002);
 
@@ -125,12 +127,24 @@ void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alpha
 }
 
 void assignCodes(int32_t* codes, const uint8_t* lengths, int32_t minLength, int32_t maxLength, int32_t alphabetSize) {
+    // The first code of each length follows from how many codes are
+    // shorter; one pass then hands out consecutive codes per length.
+    // Symbols whose length lies outside the bounds keep their codes.
+    minLength = std::max(minLength, 0);
+    maxLength = std::min(maxLength, kLengthSlots - 1);
+    auto inBounds = [&](int32_t n) { return n >= minLength && n <= maxLength; };
+    int32_t next[kLengthSlots] = {};
+    for (int32_t s = 0; s < alphabetSize; ++s) {
+        if (inBounds(lengths[s])) ++next[lengths[s]];
+    }
     int32_t value = 0;
     for (int32_t n = minLength; n <= maxLength; ++n) {
-        for (int32_t s = 0; s < alphabetSize; ++s) {
-            if (lengths[s] == n) codes[s] = value++;
-        }
-        value <<= 1;
+        const int32_t count = next[n];
+        next[n] = value;
+        value = (value + count) << 1;
+    }
+    for (int32_t s = 0; s < alphabetSize; ++s) {
+        if (inBounds(lengths[s])) codes[s] = next[lengths[s]]++;
     }
 }
 

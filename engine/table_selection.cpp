@@ -7,7 +7,9 @@
 // passes follow: every group of 50 symbols picks the table that codes it in
 // the fewest bits (ties go to the lowest table number), the symbols of the
 // groups are counted per chosen table, and each table's code lengths are
-// rebuilt from its own counts. The last pass's choices are written.
+// rebuilt from its own counts. The last pass's choices are written. A pass
+// rebuilds only the tables that gained or lost a group, and the passes stop
+// once no group changes table: the later ones would repeat it exactly.
 #include <algorithm>
 #include <cstring>
 
@@ -30,36 +32,40 @@ int32_t tableCountFor(int32_t symbolCount) {
     return 6;
 }
 
-// Chooses the cheapest table for the symbols g..end-1 (lowest number on ties).
-int32_t cheapestTable(const EncoderState& s, int32_t g, int32_t end) {
-    uint32_t cost[kMaxTables] = {};
-    const uint16_t* symbols = s.symbols;
-    if (s.tableCount == kMaxTables && end - g == kGroupSize) {
-        // Two 16-bit sums per 32-bit addition; a group costs at most 50 * 20.
-        uint32_t cost01 = 0, cost23 = 0, cost45 = 0;
-        for (int32_t i = g; i < g + kGroupSize; ++i) {
-            const uint32_t* packed = s.packedLengths[symbols[i]];
-            cost01 += packed[0];
-            cost23 += packed[1];
-            cost45 += packed[2];
-        }
-        cost[0] = cost01 & 0xFFFF;
-        cost[1] = cost01 >> 16;
-        cost[2] = cost23 & 0xFFFF;
-        cost[3] = cost23 >> 16;
-        cost[4] = cost45 & 0xFFFF;
-        cost[5] = cost45 >> 16;
-    } else {
-        for (int32_t i = g; i < end; ++i) {
-            uint16_t symbol = symbols[i];
-            for (int32_t t = 0; t < s.tableCount; ++t) cost[t] += s.codeLengths[t][symbol];
-        }
+// All tables' lengths of one symbol in one word, table t in the 10 bits
+// from bit 10t: a group costs at most 50 * 20 < 1024 bits in any table, so
+// one 64-bit addition per symbol sums every table's cost without carries
+// between the fields.
+constexpr int32_t kFieldBits = 10;
+constexpr uint64_t kFieldMask = (uint64_t{1} << kFieldBits) - 1;
+static_assert(kGroupSize * kMaxCodeLength <= static_cast<int32_t>(kFieldMask));
+static_assert(kMaxTables * kFieldBits <= 64);
+
+void packLengths(uint64_t* packed, const EncoderState& s, int32_t alphabetSize) {
+    for (int32_t v = 0; v < alphabetSize; ++v) {
+        uint64_t word = 0;
+        for (int32_t t = 0; t < s.tableCount; ++t) word |= uint64_t{s.codeLengths[t][v]} << (kFieldBits * t);
+        packed[v] = word;
     }
-    int32_t best = -1;
-    uint32_t bestCost = 999999999;
-    for (int32_t t = 0; t < s.tableCount; ++t) {
-        if (cost[t] < bestCost) {
-            bestCost = cost[t];
+}
+
+// Chooses the cheapest table for the symbols g..end-1 (lowest number on ties).
+int32_t cheapestTable(const uint64_t* packed, const uint16_t* symbols, int32_t g, int32_t end, int32_t tableCount) {
+    // Two sums, so that consecutive additions do not wait for each other.
+    uint64_t even = 0, odd = 0;
+    int32_t i = g;
+    for (; i + 1 < end; i += 2) {
+        even += packed[symbols[i]];
+        odd += packed[symbols[i + 1]];
+    }
+    if (i < end) even += packed[symbols[i]];
+    const uint64_t cost = even + odd;
+    int32_t best = 0;
+    uint64_t bestCost = cost & kFieldMask;
+    for (int32_t t = 1; t < tableCount; ++t) {
+        const uint64_t c = (cost >> (kFieldBits * t)) & kFieldMask;
+        if (c < bestCost) {
+            bestCost = c;
             best = t;
         }
     }
@@ -93,33 +99,40 @@ void makeInitialTables(EncoderState& s, int32_t alphabetSize) {
     }
 }
 
+// A table with the same groups as in the previous pass has the same counts
+// and so already holds the lengths this pass would build.
 void chooseTables(EncoderState& s) {
     const int32_t alphabetSize = s.usedCount + 2;
-    for (auto& lengths : s.codeLengths) std::fill(lengths, lengths + alphabetSize, kExpensive);
     s.tableCount = tableCountFor(s.symbolCount);
     makeInitialTables(s, alphabetSize);
 
+    uint64_t packed[kMaxAlphabet];
     for (int32_t pass = 0; pass < kRefinementPasses; ++pass) {
-        for (int32_t t = 0; t < s.tableCount; ++t) std::fill(s.tableFrequency[t], s.tableFrequency[t] + alphabetSize, 0);
-        if (s.tableCount == kMaxTables) {
-            for (int32_t v = 0; v < alphabetSize; ++v) {
-                s.packedLengths[v][0] = (uint32_t{s.codeLengths[1][v]} << 16) | s.codeLengths[0][v];
-                s.packedLengths[v][1] = (uint32_t{s.codeLengths[3][v]} << 16) | s.codeLengths[2][v];
-                s.packedLengths[v][2] = (uint32_t{s.codeLengths[5][v]} << 16) | s.codeLengths[4][v];
-            }
-        }
-
+        packLengths(packed, s, alphabetSize);
+        bool changed[kMaxTables] = {};
         s.selectorCount = 0;
         for (int32_t g = 0; g < s.symbolCount; g += kGroupSize) {
-            int32_t end = std::min(g + kGroupSize, s.symbolCount);
-            int32_t table = cheapestTable(s, g, end);
-            s.selectors[s.selectorCount++] = static_cast<uint8_t>(table);
-            int32_t* counts = s.tableFrequency[table];
+            const int32_t end = std::min(g + kGroupSize, s.symbolCount);
+            const uint8_t table = static_cast<uint8_t>(cheapestTable(packed, s.symbols, g, end, s.tableCount));
+            uint8_t& selector = s.selectors[s.selectorCount++];
+            if (pass > 0 && selector != table) changed[selector] = changed[table] = true;
+            selector = table;
+        }
+        if (pass == 0) std::fill(changed, changed + s.tableCount, true);
+        if (std::none_of(changed, changed + s.tableCount, [](bool c) { return c; })) break;
+
+        for (int32_t t = 0; t < s.tableCount; ++t) {
+            if (changed[t]) std::fill(s.tableFrequency[t], s.tableFrequency[t] + alphabetSize, 0);
+        }
+        for (int32_t n = 0, g = 0; n < s.selectorCount; ++n, g += kGroupSize) {
+            if (!changed[s.selectors[n]]) continue;
+            int32_t* counts = s.tableFrequency[s.selectors[n]];
+            const int32_t end = std::min(g + kGroupSize, s.symbolCount);
             for (int32_t i = g; i < end; ++i) ++counts[s.symbols[i]];
         }
-
-        for (int32_t t = 0; t < s.tableCount; ++t)
-            makeCodeLengths(s.codeLengths[t], s.tableFrequency[t], alphabetSize, kMaxCodeLength);
+        for (int32_t t = 0; t < s.tableCount; ++t) {
+            if (changed[t]) makeCodeLengths(s.codeLengths[t], s.tableFrequency[t], alphabetSize, kMaxCodeLength);
+        }
     }
 }
 

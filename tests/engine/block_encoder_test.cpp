@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -161,6 +163,48 @@ TEST(MoveToFront, IndicesFollowTheList) {
     EXPECT_EQ(bench.state->usedCount, 3);
     EXPECT_EQ(bench.state->symbolFrequency[3], 4);
     EXPECT_EQ(bench.state->symbolFrequency[4], 1);
+}
+
+// The list is searched and shifted a word at a time near its front and
+// with a byte search further back; every place, with 2 to 256 byte values
+// in use, must come out as from a plain move-to-front list.
+TEST(MoveToFront, IndicesMatchAPlainListForAnyNumberOfValues) {
+    std::mt19937 rng(5);
+    for (int values : {2, 7, 8, 9, 15, 16, 17, 40, 255, 256}) {
+        Bytes output(5000);
+        std::geometric_distribution<int> place(0.08);
+        for (auto& b : output) b = static_cast<uint8_t>(place(rng) % values);
+        EncoderBench bench;
+        setTransformOutput(bench, output);
+        buildSymbols(*bench.state);
+
+        std::vector<uint16_t> expected;
+        std::vector<uint8_t> list;
+        for (int v = 0; v < 256; ++v) {
+            if (bench.state->usedBytes[v]) list.push_back(static_cast<uint8_t>(v));
+        }
+        int zeros = 0;
+        auto flushZeros = [&] {
+            for (int value = zeros - 1; zeros > 0; value = (value - 2) / 2) {
+                expected.push_back(static_cast<uint16_t>(value & 1));
+                if (value < 2) break;
+            }
+            zeros = 0;
+        };
+        for (uint8_t b : output) {
+            auto at = std::find(list.begin(), list.end(), b);
+            if (at == list.begin()) {
+                ++zeros;
+                continue;
+            }
+            flushZeros();
+            expected.push_back(static_cast<uint16_t>(at - list.begin() + 1));
+            std::rotate(list.begin(), at, at + 1);
+        }
+        flushZeros();
+        expected.push_back(static_cast<uint16_t>(list.size() + 1));
+        ASSERT_EQ(symbolsOf(bench), expected) << values << " values";
+    }
 }
 
 // For "abc": symbols 3 2 3 4 over a 5-symbol alphabet. Several optimal
