@@ -78,11 +78,13 @@ struct EncoderState {
 
     int32_t tableCount = 0;
     int32_t selectorCount = 0;
-    uint8_t selectors[kMaxSelectors] = {};
-    uint8_t selectorIndices[kMaxSelectors] = {};
     uint8_t codeLengths[kMaxTables][kMaxAlphabet] = {};
-    int32_t codes[kMaxTables][kMaxAlphabet] = {};
-    int32_t tableFrequency[kMaxTables][kMaxAlphabet] = {};
+    // Written by each block before it reads them, so left uninitialised: a
+    // stream that packs one small file would otherwise clear 50 KB for it.
+    uint8_t selectors[kMaxSelectors];
+    uint8_t selectorIndices[kMaxSelectors];
+    int32_t codes[kMaxTables][kMaxAlphabet];
+    int32_t tableFrequency[kMaxTables][kMaxAlphabet];
 
     int32_t outputLength() const { return bits.outputLength; }
 };
