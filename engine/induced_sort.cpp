@@ -128,8 +128,10 @@ void forEachLms(const uint32_t* sTypes, int32_t n, Visit visit) {
 // The scans read the text at the suffixes they meet, which lie anywhere in
 // it; asking for those bytes some slots ahead hides most of the wait. The
 // slot may be empty or not yet written, and a prefetch of a stray address
-// is harmless.
+// is harmless. A text short enough to stay in the caches gains nothing,
+// and the scans then skip the prefetch's instructions.
 constexpr int32_t kPrefetchDistance = 24;
+constexpr int32_t kPrefetchFrom = 1 << 16;
 
 template <class Symbol>
 inline void prefetchSymbolBefore(const Symbol* text, uint32_t position) {
@@ -139,14 +141,14 @@ inline void prefetchSymbolBefore(const Symbol* text, uint32_t position) {
 }
 
 // Left-to-right induction of the L-type suffixes from those in `sa`.
-template <class Symbol>
+template <bool prefetch, class Symbol>
 void induceLTypes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t* fronts, MessagePump& pump) {
     const uint32_t un = static_cast<uint32_t>(n);
     sa[fronts[text[n - 1]]++] = un - 1;  // induced by the end mark, the smallest suffix of all
     for (int32_t stretch = 0; stretch < n; stretch += kPumpStretch) {
         const int32_t end = std::min(n, stretch + kPumpStretch);
         for (int32_t i = stretch; i < end; ++i) {
-            prefetchSymbolBefore(text, sa[std::min(i + kPrefetchDistance, n - 1)]);
+            if (prefetch) prefetchSymbolBefore(text, sa[std::min(i + kPrefetchDistance, n - 1)]);
             const uint32_t j = sa[i];
             const uint32_t p = j - 1;  // wraps past n for position 0 and for empty slots
             if (p < un && text[p] >= text[j]) sa[fronts[text[p]]++] = p;
@@ -158,13 +160,13 @@ void induceLTypes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t* fronts,
 // Right-to-left induction of the S-type suffixes. With `markLms`, the slot
 // of each LMS suffix met gets kLmsMark, so the LMS suffixes can be picked
 // out in order afterwards.
-template <bool markLms, class Symbol>
+template <bool markLms, bool prefetch, class Symbol>
 void induceSTypes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t* backs, MessagePump& pump) {
     const uint32_t un = static_cast<uint32_t>(n);
     for (int32_t stretch = n; stretch > 0; stretch -= kPumpStretch) {
         const int32_t end = std::max(0, stretch - kPumpStretch);
         for (int32_t i = stretch - 1; i >= end; --i) {
-            prefetchSymbolBefore(text, sa[std::max(i - kPrefetchDistance, 0)]);
+            if (prefetch) prefetchSymbolBefore(text, sa[std::max(i - kPrefetchDistance, 0)]);
             const uint32_t j = sa[i];
             const uint32_t p = j - 1;
             if (p >= un) continue;
@@ -176,6 +178,18 @@ void induceSTypes(const Symbol* text, uint32_t* sa, int32_t n, uint32_t* backs, 
                 sa[i] = j | kLmsMark;
         }
         pump.tick(stretch - end);
+    }
+}
+
+// Both inductions, the L-type suffixes from those in `sa` and then the S-type ones.
+template <bool markLms, class Symbol>
+void induce(const Symbol* text, uint32_t* sa, int32_t n, Buckets<Symbol>& buckets, MessagePump& pump) {
+    if (n >= kPrefetchFrom) {
+        induceLTypes<true>(text, sa, n, buckets.fronts(), pump);
+        induceSTypes<markLms, true>(text, sa, n, buckets.backs(), pump);
+    } else {
+        induceLTypes<false>(text, sa, n, buckets.fronts(), pump);
+        induceSTypes<markLms, false>(text, sa, n, buckets.backs(), pump);
     }
 }
 
@@ -192,8 +206,7 @@ int32_t reduce(const Symbol* text, uint32_t* sa, int32_t n, const uint32_t* sTyp
     std::fill(sa, sa + n, kEmpty);
     uint32_t* backs = buckets.backs();
     forEachLms(sTypes, n, [&](int32_t p) { sa[--backs[text[p]]] = static_cast<uint32_t>(p); });
-    induceLTypes(text, sa, n, buckets.fronts(), pump);
-    induceSTypes<true>(text, sa, n, buckets.backs(), pump);
+    induce<true>(text, sa, n, buckets, pump);
 
     // Every slot is filled now, so only LMS slots carry the mark. Each slot
     // is copied down and kept only if marked, without a branch to mispredict.
@@ -266,8 +279,7 @@ void expand(const Symbol* text, uint32_t* sa, int32_t n, const uint32_t* sTypes,
         sa[k] = kEmpty;
         sa[--backs[text[p]]] = p;
     }
-    induceLTypes(text, sa, n, buckets.fronts(), pump);
-    induceSTypes<false>(text, sa, n, buckets.backs(), pump);
+    induce<false>(text, sa, n, buckets, pump);
 }
 
 // Each level keeps its type bits at the front of the scratch area and
