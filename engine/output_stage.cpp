@@ -359,11 +359,26 @@ void emitOutput(DecoderState& s, Chain chain) {
         }
         if (fetched >= end) break;
 
-        // Up to three more copies of the same byte can follow one by one.
+        // While there is room, a byte unlike the one after it goes straight
+        // out; this is what the steps below do for it, most bytes' case.
         outByte = static_cast<uint8_t>(nextByte);
-        int32_t k = 0;
+        int32_t k = fetch();
+        while (fetched != end && k != nextByte && out != outEnd) {
+            *out++ = outByte;
+            nextByte = k;
+            outByte = static_cast<uint8_t>(k);
+            k = fetch();
+        }
+        runLeft = 1;
+        if (fetched == end) continue;
+        if (k != nextByte) {
+            nextByte = k;
+            continue;
+        }
+
+        // Up to two more copies of the same byte can follow one by one.
         bool runOfFour = true;
-        for (int32_t copies = 1; copies <= 3; ++copies) {
+        for (int32_t copies = 2; copies <= 3; ++copies) {
             runLeft = copies;
             k = fetch();
             if (fetched == end) {
