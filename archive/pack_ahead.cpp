@@ -121,39 +121,32 @@ uint64_t PackAhead::smallFileLimit(const EngineSettings& settings) {
     return static_cast<uint64_t>(std::clamp(settings.blockSizeLevel, 1, 9)) * 100000;
 }
 
-PackAhead::PackAhead(const std::vector<PackItem>& items, const EngineSettings& settings) : settings_(settings) {
+PackAhead::PackAhead(const EngineSettings& settings) : settings_(settings) {
     if (settings.threads <= 1) return;
-    try {
-        planJobs(items);
-    } catch (const std::bad_alloc&) {
-        jobs_.clear();  // without workers the packer does every file itself, as with one thread
-        jobOfItem_.clear();
-        return;
-    }
-    if (jobs_.empty()) return;
-    const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(settings.threads), jobs_.size());
     const std::lock_guard<std::mutex> lock(mutex_);  // workers count themselves only once all are started
     try {
-        for (std::size_t w = 0; w < wanted; ++w) workers_.emplace_back([this] { workerLoop(); });
+        for (int w = 0; w < settings.threads; ++w) workers_.emplace_back([this] { workerLoop(); });
     } catch (const std::system_error&) {
         // Fewer workers (even none) only make packing slower; the packer does what they do not.
     }
 }
 
-void PackAhead::planJobs(const std::vector<PackItem>& items) {
-    jobOfItem_.assign(items.size(), kNoJob);
-    const uint64_t limit = smallFileLimit(settings_);
-    std::size_t startsAtTurn = 0;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const PackItem& item = items[i];
-        if (item.isFolder || item.size == 0) continue;
-        if (item.size > limit) {
-            startsAtTurn = i + 1;
-            continue;
-        }
-        jobs_.push_back(Job{&item, startsAtTurn, false, std::nullopt});
-        jobOfItem_[i] = jobs_.size() - 1;
+void PackAhead::listed(std::size_t index, const PackItem& item) {
+    if (workers_.empty()) return;
+    jobOfItem_.resize(index + 1, kNoJob);
+    if (item.isFolder || item.size == 0) return;
+    if (item.size > smallFileLimit(settings_)) {
+        startsAtTurn_ = index + 1;
+        return;
     }
+    bool startable = false;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        jobs_.push_back(Job{item.diskPath, item.size, startsAtTurn_, false, std::nullopt});
+        startable = mayStartNext();
+    }
+    jobOfItem_[index] = jobs_.size() - 1;
+    if (startable) workAvailable_.notify_one();  // a worker woken for nothing would cost a switch per file
 }
 
 PackAhead::~PackAhead() {
@@ -200,7 +193,7 @@ std::optional<CompressedAhead> PackAhead::take(std::size_t index, const std::fun
     std::optional<CompressedAhead> result = std::move(job.result);
     job.result.reset();
     --inHand_;
-    bytesInHand_ -= job.item->size;
+    bytesInHand_ -= heldFor(job);
     lock.unlock();
     workAvailable_.notify_all();
     return result;
@@ -208,8 +201,7 @@ std::optional<CompressedAhead> PackAhead::take(std::size_t index, const std::fun
 
 bool PackAhead::mayStartNext() const {
     if (nextJob_ >= jobs_.size() || turn_ < jobs_[nextJob_].startsAtTurn) return false;
-    return inHand_ == 0 || (inHand_ < kFilesAheadPerWorker * workers_.size() &&
-                            bytesInHand_ + jobs_[nextJob_].item->size <= kBytesAheadPerWorker * workers_.size());
+    return inHand_ == 0 || bytesInHand_ + heldFor(jobs_[nextJob_]) <= kBytesAheadPerWorker * workers_.size();
 }
 
 bool PackAhead::packerMayGoOn(std::size_t job) const {
@@ -225,12 +217,12 @@ void PackAhead::workerLoop() {
         Job& job = jobs_[nextJob_++];
         ++inHand_;
         ++busy_;
-        bytesInHand_ += job.item->size;
+        bytesInHand_ += heldFor(job);
         lock.unlock();
         std::optional<CompressedAhead> result;
         try {
             chunk.resize(kReadChunk);
-            result = compressIntoMemory(job.item->diskPath, settings_, smallFileLimit(settings_), stopping_, chunk);
+            result = compressIntoMemory(job.diskPath, settings_, smallFileLimit(settings_), stopping_, chunk);
         } catch (const std::bad_alloc&) {
             result.reset();  // the packer meets the shortage itself and reports it
         }

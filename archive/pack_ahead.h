@@ -15,10 +15,11 @@
 // workers, so every message and outcome stays the one-thread one.
 //
 // Memory stays linear in the workers: a worker holds one engine stream
-// (one block) while it compresses, and workers take no further file while
-// `kFilesAheadPerWorker` files per worker are in hand (being compressed or
-// waiting for the packer) or when its input would bring the files in hand
-// past `kBytesAheadPerWorker` per worker; one file is always allowed. A file
+// (one block) while it compresses, and workers take no further file when
+// it would bring the files in hand (being compressed or waiting for the
+// packer) past `kBytesAheadPerWorker` per worker, each counted as its input
+// plus `kBytesHeldPerFile` for its bookkeeping; one file is always allowed.
+// So many small files can be done ahead while the walk still lists them. A file
 // larger than one block is a barrier: workers do not pass it until the
 // packer has moved beyond it, so while the packer compresses it with all
 // cores the workers neither compete for the cores nor hold memory.
@@ -32,6 +33,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -55,16 +57,20 @@ struct CompressedAhead {
 
 class PackAhead {
 public:
-    static constexpr std::size_t kFilesAheadPerWorker = 8;
     static constexpr uint64_t kBytesAheadPerWorker = 1024 * 1024;
+    static constexpr uint64_t kBytesHeldPerFile = 1024;
 
-    // Starts `settings.threads` workers over the small files of `items`
-    // (none when threads <= 1, and fewer when the system refuses a thread).
-    // The workers read `items`: it must stay unchanged while this object lives.
-    PackAhead(const std::vector<PackItem>& items, const EngineSettings& settings);
+    // Starts `settings.threads` workers (none when threads <= 1, and fewer
+    // when the system refuses a thread), which wait for files to be listed.
+    explicit PackAhead(const EngineSettings& settings);
     PackAhead(const PackAhead&) = delete;
     PackAhead& operator=(const PackAhead&) = delete;
     ~PackAhead();
+
+    // Item `index` of the packing list has been found. Called for every
+    // item in list order, while the walk goes on, so the workers start on
+    // the first small files before the walk is over.
+    void listed(std::size_t index, const PackItem& item);
 
     // The largest file a worker takes: one block's worth of input.
     static uint64_t smallFileLimit(const EngineSettings& settings);
@@ -84,7 +90,8 @@ public:
 
 private:
     struct Job {
-        const PackItem* item = nullptr;
+        std::string diskPath;
+        uint64_t size = 0;             // as the walk saw it
         std::size_t startsAtTurn = 0;  // the item the packer must have reached: one past the last large file before it
         bool finished = false;  // a worker has left its result (or its trouble) here
         std::optional<CompressedAhead> result;
@@ -95,15 +102,17 @@ private:
     // per few small files rather than for each.
     static constexpr std::size_t kJobsPerWake = 4;
 
-    // Fills jobs_ and jobOfItem_: every small file, behind the last large file before it.
-    void planJobs(const std::vector<PackItem>& items);
     bool mayStartNext() const;
+    static uint64_t heldFor(const Job& job) { return job.size + kBytesHeldPerFile; }
     bool packerMayGoOn(std::size_t job) const;
     void workerLoop();
 
     const EngineSettings settings_;
-    std::vector<Job> jobs_;              // the small files, in item order; never resized once built
+    // The small files, in item order. Only the packer's thread adds jobs and
+    // lists items; a deque keeps the workers' references to earlier jobs valid.
+    std::deque<Job> jobs_;
     std::vector<std::size_t> jobOfItem_;  // kNoJob for folders, empty and large files
+    std::size_t startsAtTurn_ = 0;        // one past the last large file listed
 
     // The packer's own: the first job still behind a large file the packer
     // has not reached, and that job when the workers were last told.

@@ -99,7 +99,11 @@ public:
         ui_.setProgressBars(0, 0);
         context_.progress = DriverProgress{};
         excludeExistingArchive();
-        TotalLength(context_);
+        // Workers start on the first small files while the walk goes on.
+        if (context_.settings.threads > 1) ahead_.emplace(context_.settings);
+        TotalLength(context_, [this](std::size_t index) {
+            if (ahead_) ahead_->listed(index, context_.items[index]);
+        });
         ui_.setTotalDirectories(context_.walk.folders);
         ui_.setTotalFiles(context_.walk.files);
         if (ui_.abortRequested()) {
@@ -139,7 +143,6 @@ public:
             return failWith(kWriteFailedMessage);
         }
 
-        if (context_.settings.threads > 1) ahead_.emplace(context_.items, context_.settings);
         for (std::size_t i = 0; i < context_.items.size(); ++i) {
             const PackItem& item = context_.items[i];
             if (ahead_) ahead_->reached(i);

@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "platform/directory_search.h"
 
@@ -14,7 +15,8 @@ constexpr std::size_t kLongestEntryName = 32766;
 
 class Walk {
 public:
-    explicit Walk(OperationContext& context) : context_(context), ui_(context.ui), walk_(context.walk) {}
+    Walk(OperationContext& context, const std::function<void(std::size_t)>& listed)
+        : context_(context), ui_(context.ui), walk_(context.walk), listed_(listed) {}
 
     void selectedItem(const SelectedItem& item) {
         const std::string diskPath = item.folder.empty() ? item.name : item.folder + "/" + item.name;
@@ -34,7 +36,7 @@ public:
 
 private:
     void SizeDir(const std::string& path, const std::string& diskPath) {
-        context_.items.push_back({path, 1, walk_.currentDepth, diskPath, 0});
+        list({path, 1, walk_.currentDepth, diskPath, 0});
         ++walk_.currentDepth;
         if (++walk_.folders % 20 == 0) ui_.setTotalDirectories(walk_.folders);
         DirectorySearch search;
@@ -65,8 +67,13 @@ private:
             walk_.refusal = "The selection holds more than 4.294.967.295 bytes; a ZOR archive cannot hold it.";
             return;
         }
-        context_.items.push_back({path, 0, walk_.currentDepth, diskPath, found.size});
+        list({path, 0, walk_.currentDepth, diskPath, found.size});
         if (++walk_.files % 50 == 0) ui_.setTotalFiles(walk_.files);
+    }
+
+    void list(PackItem item) {
+        context_.items.push_back(std::move(item));
+        if (listed_) listed_(context_.items.size() - 1);
     }
 
     // Reports and refuses a name that would not read back as it is on disk.
@@ -86,18 +93,19 @@ private:
     OperationContext& context_;
     OperationUi& ui_;
     WalkTotals& walk_;
+    const std::function<void(std::size_t)>& listed_;
 };
 
 }  // namespace
 
-void TotalLength(OperationContext& context) {
+void TotalLength(OperationContext& context, const std::function<void(std::size_t)>& listed) {
     context.walk.files = 0;
     context.walk.folders = 0;
     context.walk.bytes = 0;
     context.walk.currentDepth = 0;
     context.walk.refusal.clear();
     context.walk.fatalReported = false;
-    Walk walk(context);
+    Walk walk(context, listed);
     try {
         for (const SelectedItem& item : context.selection) {
             walk.selectedItem(item);

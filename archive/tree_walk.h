@@ -14,6 +14,9 @@
 // counted by the format: the walk stops and sets `walk.refusal`.
 #pragma once
 
+#include <cstddef>
+#include <functional>
+
 #include "archive/operation_context.h"
 
 namespace zor {
@@ -22,6 +25,7 @@ inline constexpr char kCannotOpenForLengthMessage[] = "Cannot open file for leng
 
 // Walks `context.selection` into `context.items` and `context.walk`. Stops
 // early when an abort is requested, a fatal report returns, or a refusal is set.
-void TotalLength(OperationContext& context);
+// `listed`, when given, hears of each item as soon as it is in the list.
+void TotalLength(OperationContext& context, const std::function<void(std::size_t index)>& listed = {});
 
 }  // namespace zor

@@ -180,6 +180,9 @@ protected:
         return PackItem{name, 0, 0, folder / name, bytes.size()};
     }
     static bool keepWaiting() { return true; }
+    static void listAll(PackAhead& ahead, const std::vector<PackItem>& items, std::size_t from = 0) {
+        for (std::size_t i = from; i < items.size(); ++i) ahead.listed(i, items[i]);
+    }
 
     TempFolder folder;
     EngineSettings settings{1, 30, 0, 0, 2};
@@ -194,13 +197,15 @@ TEST_F(PackAheadWorkers, CompressesSmallFilesAndLeavesLargeFolderEmptyAndMissing
                                    fileItem("empty", ""),
                                    fileItem("b", other),
                                    PackItem{"gone", 0, 0, folder / "gone", 10}};
-    PackAhead ahead(items, settings);
+    PackAhead ahead(settings);
     ASSERT_EQ(ahead.workerCount(), 2u);
 
+    ahead.listed(0, items[0]);
     const auto first = ahead.take(0, keepWaiting);
-    ASSERT_TRUE(first.has_value());
+    ASSERT_TRUE(first.has_value()) << "a file is compressed as soon as it is listed";
     EXPECT_EQ(decompressed(*first), small);
     EXPECT_EQ(first->status.st_size, 5000);
+    listAll(ahead, items, 1);
     for (std::size_t index : {1u, 2u, 3u}) EXPECT_FALSE(ahead.take(index, keepWaiting)) << index;
     const auto second = ahead.take(4, keepWaiting);
     ASSERT_TRUE(second.has_value());
@@ -213,7 +218,8 @@ TEST_F(PackAheadWorkers, AFileThatGrewPastTheLimitOrIsNotRegularIsLeftToThePacke
     writeFile(folder / "grew", wordsText(PackAhead::smallFileLimit(settings) + 1, 4));
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
     items.push_back(PackItem{"fifo", 0, 0, folder / "fifo", 1});
-    PackAhead ahead(items, settings);
+    PackAhead ahead(settings);
+    listAll(ahead, items);
     EXPECT_FALSE(ahead.take(0, keepWaiting));
     EXPECT_FALSE(ahead.take(1, keepWaiting)) << "a FIFO is never waited on";
 }
@@ -221,7 +227,8 @@ TEST_F(PackAheadWorkers, AFileThatGrewPastTheLimitOrIsNotRegularIsLeftToThePacke
 TEST_F(PackAheadWorkers, OneThreadStartsNoWorker) {
     settings.threads = 1;
     std::vector<PackItem> items = {fileItem("a", "bytes")};
-    PackAhead ahead(items, settings);
+    PackAhead ahead(settings);
+    listAll(ahead, items);
     EXPECT_EQ(ahead.workerCount(), 0u);
     EXPECT_FALSE(ahead.take(0, keepWaiting));
 }
@@ -232,7 +239,8 @@ TEST_F(PackAheadWorkers, StopsWaitingWhenAskedAndJoinsItsWorkersPromptly) {
     std::vector<PackItem> items;
     for (int i = 0; i < 8; ++i) items.push_back(fileItem(std::to_string(i) + ".bin", noiseBytes(800000, i)));
     {
-        PackAhead ahead(items, settings);
+        PackAhead ahead(settings);
+    listAll(ahead, items);
         int calls = 0;
         ahead.take(7, [&calls] { return ++calls < 2; });  // gives up after about 20 ms
         EXPECT_LE(calls, 2);
