@@ -253,6 +253,51 @@ int32_t reduce(const Symbol* text, uint32_t* sa, int32_t n, const uint32_t* sTyp
     return lmsCount;
 }
 
+// A reduced text of a few thousand names, nearly all distinct, is sorted
+// faster by bucketing its suffixes on their first name and comparing the
+// rest inside the few shared buckets than by another level of induction.
+// Large buckets or long comparisons (repetitive text) give up, leaving the
+// level to the induction; `sa` is then rewritten from scratch.
+constexpr int32_t kDirectSortLimit = 1 << 13;   // reduced names
+constexpr int32_t kDirectBucketLimit = 128;     // suffixes sharing a first name
+constexpr int32_t kDirectStepsPerName = 16;     // names compared, on average
+
+bool sortReducedDirectly(const uint32_t* text, uint32_t* sa, int32_t n, uint32_t alphabet, uint32_t* scratch,
+                         size_t scratchWords) {
+    if (n > kDirectSortLimit || scratchWords < static_cast<size_t>(alphabet) + 1) return false;
+    uint32_t* starts = scratch;
+    std::fill(starts, starts + alphabet + 1, 0u);
+    for (int32_t i = 0; i < n; ++i) ++starts[text[i] + 1];
+    for (uint32_t c = 1; c <= alphabet; ++c) starts[c] += starts[c - 1];
+    for (int32_t i = 0; i < n; ++i) sa[starts[text[i]]++] = static_cast<uint32_t>(i);
+
+    int64_t steps = static_cast<int64_t>(n) * kDirectStepsPerName;
+    // Suffix a before suffix b, comparing past their shared first name; the
+    // one that ends first is the smaller.
+    auto less = [&](uint32_t a, uint32_t b) {
+        for (uint32_t k = 1;; ++k, --steps) {
+            if (b + k == static_cast<uint32_t>(n)) return false;
+            if (a + k == static_cast<uint32_t>(n)) return true;
+            if (text[a + k] != text[b + k]) return text[a + k] < text[b + k];
+        }
+    };
+    // After the placing loop starts[c] is the end of bucket c.
+    uint32_t begin = 0;
+    for (uint32_t c = 0; c < alphabet; ++c) {
+        const uint32_t end = starts[c];
+        if (end - begin > static_cast<uint32_t>(kDirectBucketLimit)) return false;
+        for (uint32_t i = begin + 1; i < end; ++i) {
+            const uint32_t moving = sa[i];
+            uint32_t j = i;
+            for (; j > begin && less(moving, sa[j - 1]); --j) sa[j] = sa[j - 1];
+            sa[j] = moving;
+            if (steps < 0) return false;
+        }
+        begin = end;
+    }
+    return true;
+}
+
 // Steps 3 and 4: orders the LMS suffixes through the reduced text, then
 // induces every suffix from them.
 template <class Symbol>
@@ -261,7 +306,8 @@ void expand(const Symbol* text, uint32_t* sa, int32_t n, const uint32_t* sTypes,
             MessagePump& pump) {
     uint32_t* reduced = sa + n - lmsCount;
     if (names < static_cast<uint32_t>(lmsCount)) {
-        sortSuffixes(reduced, sa, lmsCount, names, scratch, scratchWords, pump);
+        if (!sortReducedDirectly(reduced, sa, lmsCount, names, scratch, scratchWords))
+            sortSuffixes(reduced, sa, lmsCount, names, scratch, scratchWords, pump);
         if (bucketsInScratch) buckets.recount();
     } else
         for (int32_t k = 0; k < lmsCount; ++k) sa[reduced[k]] = static_cast<uint32_t>(k);
