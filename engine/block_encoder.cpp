@@ -90,6 +90,7 @@ void writeCodeLengths(EncoderState& s, int32_t alphabetSize) {
 }
 
 void writeSymbolCodes(EncoderState& s) {
+    BitWriter::Run run(s.bits);
     int32_t groupsWritten = 0;
     for (int32_t g = 0; g < s.symbolCount; g += kGroupSize) {
         int32_t end = std::min(g + kGroupSize, s.symbolCount);
@@ -99,7 +100,7 @@ void writeSymbolCodes(EncoderState& s) {
         const int32_t* codes = s.codes[table];
         for (int32_t i = g; i < end; ++i) {
             uint16_t symbol = s.symbols[i];
-            s.bits.putBits(lengths[symbol], static_cast<uint32_t>(codes[symbol]));
+            run.put(lengths[symbol], static_cast<uint32_t>(codes[symbol]));
         }
         ++groupsWritten;
     }

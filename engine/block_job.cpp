@@ -15,19 +15,6 @@
 
 namespace zor {
 
-namespace {
-
-// Moves the writer's whole bytes out, leaving 0 to 7 pending bits.
-void emitWholeBytes(BitWriter& out) {
-    while (out.bitCount >= 8) {
-        out.output[out.outputLength++] = static_cast<uint8_t>(out.bitBuffer >> 24);
-        out.bitBuffer <<= 8;
-        out.bitCount -= 8;
-    }
-}
-
-}  // namespace
-
 BlockJob::~BlockJob() {
     if (state_) compressEnd(&stream_);
 }
@@ -60,7 +47,7 @@ void BlockJob::encode() {
 }
 
 void appendBytesAsBits(BitWriter& out, const uint8_t* bytes, int32_t count) {
-    emitWholeBytes(out);
+    out.moveWholeBytes();
     const int shift = out.bitCount;
     uint8_t* dst = out.output + out.outputLength;
     if (shift == 0) {

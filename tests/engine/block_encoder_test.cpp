@@ -209,6 +209,41 @@ TEST(MoveToFront, IndicesMatchAPlainListForAnyNumberOfValues) {
 
 // For "abc": symbols 3 2 3 4 over a 5-symbol alphabet. Several optimal
 // trees exist; the heap's tie rules pick 3 3 2 2 2.
+// A run of codes written four bytes at a time leaves the same bits as one
+// code at a time, whatever bits were pending before it, and nothing whole behind.
+TEST(BitWriterRun, WritesTheSameBitsAsPutBitsAndLeavesNoWholeBytePending) {
+    std::mt19937 random(9);
+    for (int trial = 0; trial < 200; ++trial) {
+        std::vector<std::pair<int, uint32_t>> codes(random() % 300);
+        for (auto& [n, value] : codes) {
+            n = 1 + static_cast<int>(random() % 20);
+            value = random() & ((1u << n) - 1);
+        }
+        const int leading = static_cast<int>(random() % 30);
+        Bytes one(1000), many(1000);
+        BitWriter byCode, byRun;
+        byCode.retarget(one.data());
+        byRun.retarget(many.data());
+        for (BitWriter* writer : {&byCode, &byRun}) {
+            writer->startBits();
+            if (leading > 0) writer->putBits(leading % 24 + 1, 1);
+        }
+        for (const auto& [n, value] : codes) byCode.putBits(n, value);
+        {
+            BitWriter::Run run(byRun);
+            for (const auto& [n, value] : codes) run.put(n, value);
+        }
+        EXPECT_LT(byRun.bitCount, 8);
+        byCode.putBits(3, 5);
+        byRun.putBits(3, 5);
+        byCode.finishBits();
+        byRun.finishBits();
+        ASSERT_EQ(Bytes(one.begin(), one.begin() + byCode.outputLength),
+                  Bytes(many.begin(), many.begin() + byRun.outputLength))
+            << trial;
+    }
+}
+
 TEST(CodeLengths, AbcBlockGetsThreeThreeTwoTwoTwo) {
     int32_t frequencies[5] = {0, 0, 1, 2, 1};
     uint8_t lengths[5];
