@@ -1,6 +1,6 @@
 // block_encoder.h - turns input bytes into blocks of the compressed stream: run-length stage, then block encoding.
 //
-// Bytes enter through `addByte`, which cuts them into runs of at most 255
+// Bytes enter through `addBytes`, which cuts them into runs of at most 255
 // equal bytes and appends each run to the block text: runs of 1 to 3 bytes
 // as themselves, longer runs as four copies plus a count byte (length - 4).
 // A run stays pending until a different byte (or the 256th equal one)
@@ -9,6 +9,7 @@
 // Huffman tables) and leaves its bytes in the state's output area.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/crc32.h"
@@ -40,23 +41,49 @@ inline void startRun(EncoderState& s) {
     s.runLength = 0;
 }
 
-// One input byte through the run-length stage. Call only while
-// blockLength < blockLimit: one byte appends at most 5 to the text.
-inline void addByte(EncoderState& s, uint8_t b) {
-    if (b != s.runByte && s.runLength == 1) {
-        // The common case: a single byte followed by a different one.
-        uint8_t c = static_cast<uint8_t>(s.runByte);
-        s.blockCrc = crcUpdate(s.blockCrc, c);
-        s.usedBytes[c] = 1;
-        s.blockText[s.blockLength++] = c;
-        s.runByte = b;
-    } else if (b != s.runByte || s.runLength == 255) {
-        if (s.runByte < kNoRun) addRunToBlock(s);
-        s.runByte = b;
-        s.runLength = 1;
-    } else {
-        ++s.runLength;
+// Input bytes through the run-length stage while the block has room (one
+// byte appends at most 5 to the text); returns how many were taken. The
+// state lives in locals meanwhile: a byte stored into the text could alias
+// the record's fields, which would otherwise be reloaded after every byte.
+inline size_t addBytes(EncoderState& s, const uint8_t* data, size_t count) {
+    uint32_t runByte = s.runByte;
+    int32_t runLength = s.runLength;
+    int32_t blockLength = s.blockLength;
+    uint32_t crc = s.blockCrc;
+    const int32_t blockLimit = s.blockLimit;
+    uint8_t* const text = s.blockText;
+    uint8_t* const used = s.usedBytes;
+    size_t taken = 0;
+    while (taken < count && blockLength < blockLimit) {
+        const uint8_t b = data[taken++];
+        if (b != runByte && runLength == 1) {
+            // The common case: a single byte followed by a different one.
+            const uint8_t c = static_cast<uint8_t>(runByte);
+            crc = crcUpdate(crc, c);
+            used[c] = 1;
+            text[blockLength++] = c;
+            runByte = b;
+        } else if (b != runByte || runLength == 255) {
+            if (runByte < kNoRun) {
+                s.runByte = runByte;
+                s.runLength = runLength;
+                s.blockLength = blockLength;
+                s.blockCrc = crc;
+                addRunToBlock(s);
+                blockLength = s.blockLength;
+                crc = s.blockCrc;
+            }
+            runByte = b;
+            runLength = 1;
+        } else {
+            ++runLength;
+        }
     }
+    s.runByte = runByte;
+    s.runLength = runLength;
+    s.blockLength = blockLength;
+    s.blockCrc = crc;
+    return taken;
 }
 
 inline void flushRun(EncoderState& s) {

@@ -49,8 +49,8 @@ bool takeInput(EncoderState& s) {
     // hook runs as often as with one pump point per byte.
     while (taken < offered && s.blockLength < s.blockLimit) {
         uint32_t start = taken;
-        uint32_t stretchEnd = taken + std::min(offered - taken, static_cast<uint32_t>(stream.pump.countdown));
-        while (taken < stretchEnd && s.blockLength < s.blockLimit) addByte(s, in[taken++]);
+        taken += static_cast<uint32_t>(
+            addBytes(s, in + taken, std::min(offered - taken, static_cast<uint32_t>(stream.pump.countdown))));
         stream.pump.tick(static_cast<int32_t>(taken - start));
     }
     if (taken == 0) return false;

@@ -102,8 +102,7 @@ int32_t ParallelCompressor::write(const uint8_t* data, size_t length) {
         // In stretches that end where the pump's countdown runs out, so the
         // hook runs as often as with one pump point per byte.
         const size_t start = taken;
-        const size_t stretchEnd = taken + std::min(length - taken, static_cast<size_t>(pump_.countdown));
-        while (taken < stretchEnd && s.blockLength < s.blockLimit) addByte(s, data[taken++]);
+        taken += addBytes(s, data + taken, std::min(length - taken, static_cast<size_t>(pump_.countdown)));
         job.inputBytes += taken - start;
         pump_.tick(static_cast<int32_t>(taken - start));
         if (s.blockLength >= s.blockLimit) dispatchCurrent(false);

@@ -26,11 +26,7 @@ struct EncoderBench : testing::EncoderBench {
     }
 
     // Adds bytes while the block has room; returns how many were taken.
-    size_t feed(const Bytes& input) {
-        size_t taken = 0;
-        while (taken < input.size() && state->blockLength < state->blockLimit) addByte(*state, input[taken++]);
-        return taken;
-    }
+    size_t feed(const Bytes& input) { return addBytes(*state, input.data(), input.size()); }
 
     Bytes text() const { return {state->blockText, state->blockText + state->blockLength}; }
 };
