@@ -117,36 +117,53 @@ inline uint64_t equalBytes(uint64_t word, uint8_t value) {
     return (diff - kOnes) & ~diff & kHighs;
 }
 
-// Moves seq, which is in list[1..count-1], to the front; returns its old
-// place. Most places are small: the first sixteen entries are searched and
-// shifted as two little-endian words (list[0] is the low byte of the first).
-static_assert(std::endian::native == std::endian::little, "list[0] is the low byte of the word");
-int32_t moveToFront(uint8_t* list, uint8_t seq, int32_t count) {
-    uint64_t low, high;
-    std::memcpy(&low, list, 8);
-    if (const uint64_t found = equalBytes(low, seq)) {
-        const int32_t k = std::countr_zero(found) >> 3;
-        const uint64_t moved = ~uint64_t{0} >> (8 * (7 - k));  // bytes 0..k
-        low = (low & ~moved) | ((low << 8) & moved) | seq;
-        std::memcpy(list, &low, 8);
+// The move-to-front list. Most places are small, so its first sixteen
+// entries live in two little-endian words (entry 0 is the low byte of
+// `front`), kept in registers across the block; the rest is an array.
+static_assert(std::endian::native == std::endian::little, "entry 0 is the low byte of the word");
+class MoveToFrontList {
+public:
+    // Entries past the values in use never match one, so the words can be
+    // searched whatever the count.
+    MoveToFrontList() {
+        for (int32_t i = 0; i < 256; ++i) back_[i] = static_cast<uint8_t>(i);
+        std::memcpy(&front_, back_, 8);
+        std::memcpy(&middle_, back_ + 8, 8);
+    }
+
+    uint8_t first() const { return static_cast<uint8_t>(front_); }
+
+    // Moves seq, which is not first, to the front; returns its old place.
+    int32_t moveToFront(uint8_t seq) {
+        if (const uint64_t found = equalBytes(front_, seq)) {
+            const int32_t k = std::countr_zero(found) >> 3;
+            const uint64_t moved = ~uint64_t{0} >> (8 * (7 - k));  // bytes 0..k
+            front_ = (front_ & ~moved) | ((front_ << 8) & moved) | seq;
+            return k;
+        }
+        if (const uint64_t found = equalBytes(middle_, seq)) {
+            const int32_t k = std::countr_zero(found) >> 3;
+            const uint64_t moved = ~uint64_t{0} >> (8 * (7 - k));
+            middle_ = (middle_ & ~moved) | ((middle_ << 8) & moved) | (front_ >> 56);
+            front_ = (front_ << 8) | seq;
+            return 8 + k;
+        }
+        // Past the words: the entries from 16 up to seq's place move back one,
+        // and the last entry of the words goes to place 16.
+        auto* slot = static_cast<uint8_t*>(std::memchr(back_ + 16, seq, 240));
+        const int32_t k = static_cast<int32_t>(slot - back_);
+        std::memmove(back_ + 17, back_ + 16, static_cast<size_t>(k - 16));
+        back_[16] = static_cast<uint8_t>(middle_ >> 56);
+        middle_ = (middle_ << 8) | (front_ >> 56);
+        front_ = (front_ << 8) | seq;
         return k;
     }
-    std::memcpy(&high, list + 8, 8);
-    if (const uint64_t found = equalBytes(high, seq)) {
-        const int32_t k = std::countr_zero(found) >> 3;
-        const uint64_t moved = ~uint64_t{0} >> (8 * (7 - k));
-        high = (high & ~moved) | ((high << 8) & moved) | (low >> 56);
-        low = (low << 8) | seq;
-        std::memcpy(list, &low, 8);
-        std::memcpy(list + 8, &high, 8);
-        return 8 + k;
-    }
-    auto* slot = static_cast<uint8_t*>(std::memchr(list + 16, seq, static_cast<size_t>(count - 16)));
-    const int32_t k = static_cast<int32_t>(slot - list);
-    std::memmove(list + 1, list, static_cast<size_t>(k));
-    list[0] = seq;
-    return k;
-}
+
+private:
+    uint64_t front_;     // entries 0..7
+    uint64_t middle_;    // entries 8..15
+    uint8_t back_[256];  // entries 16..255 at their places (the first sixteen bytes are stale)
+};
 
 }  // namespace
 
@@ -164,10 +181,7 @@ void buildSymbols(EncoderState& s) {
     const int32_t endOfBlock = s.usedCount + 1;
     std::fill(s.symbolFrequency, s.symbolFrequency + endOfBlock + 1, 0);
 
-    // Entries past the used values never match a value in use, so the
-    // first sixteen entries can be searched as words whatever the count.
-    uint8_t list[256];
-    for (int32_t i = 0; i < 256; ++i) list[i] = static_cast<uint8_t>(i);
+    MoveToFrontList list;
 
     const uint32_t* ptr = s.sortedPositions;
     const uint8_t* text = s.blockText;
@@ -193,13 +207,13 @@ void buildSymbols(EncoderState& s) {
         int32_t p = static_cast<int32_t>(ptr[i]) - 1;
         if (p < 0) p += n;
         uint8_t seq = s.seqOfByte[text[p]];
-        if (list[0] == seq) {
+        if (list.first() == seq) {
             ++zeros;
             continue;
         }
         if (zeros > 0) emitZeroRun();
         // Find seq (not at the front) and move the entries before it back one place.
-        const int32_t k = moveToFront(list, seq, s.usedCount);
+        const int32_t k = list.moveToFront(seq);
         out[w++] = static_cast<uint16_t>(k + 1);
         ++freq[k + 1];
     }

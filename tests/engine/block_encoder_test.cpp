@@ -203,8 +203,6 @@ TEST(MoveToFront, IndicesMatchAPlainListForAnyNumberOfValues) {
     }
 }
 
-// For "abc": symbols 3 2 3 4 over a 5-symbol alphabet. Several optimal
-// trees exist; the heap's tie rules pick 3 3 2 2 2.
 // A run of codes written four bytes at a time leaves the same bits as one
 // code at a time, whatever bits were pending before it, and nothing whole behind.
 TEST(BitWriterRun, WritesTheSameBitsAsPutBitsAndLeavesNoWholeBytePending) {
@@ -240,6 +238,8 @@ TEST(BitWriterRun, WritesTheSameBitsAsPutBitsAndLeavesNoWholeBytePending) {
     }
 }
 
+// For "abc": symbols 3 2 3 4 over a 5-symbol alphabet. Several optimal
+// trees exist; the heap's tie rules pick 3 3 2 2 2.
 TEST(CodeLengths, AbcBlockGetsThreeThreeTwoTwoTwo) {
     int32_t frequencies[5] = {0, 0, 1, 2, 1};
     uint8_t lengths[5];
