@@ -2,7 +2,8 @@
 //
 // A tree of small files gains nothing from splitting one file's blocks over
 // the cores, since each file is a single block. Instead, each worker takes
-// the next small file of the item list, compresses it from disk into memory
+// the next small file of the item list (as soon as the walk has listed it,
+// so compressing overlaps the walk), compresses it from disk into memory
 // with the one-thread engine (so its stream is byte for byte the one the
 // packer would write itself) and keeps the status it read the file under.
 // The packer takes the streams in item order and writes the archive exactly
@@ -19,8 +20,7 @@
 // it would bring the files in hand (being compressed or waiting for the
 // packer) past `kBytesAheadPerWorker` per worker, each counted as its input
 // plus `kBytesHeldPerFile` for its bookkeeping; one file is always allowed.
-// So many small files can be done ahead while the walk still lists them. A file
-// larger than one block is a barrier: workers do not pass it until the
+// A file larger than one block is a barrier: workers do not pass it until the
 // packer has moved beyond it, so while the packer compresses it with all
 // cores the workers neither compete for the cores nor hold memory.
 //
