@@ -51,7 +51,7 @@ struct BitWriter {
         putBits(8, value & 0xFF);
     }
 
-    // A long run of codes (a block's symbols, most of its bits) gathers in a
+    // A long run of codes (a block's tables and symbols, most of its bits) gathers in a
     // 64-bit word and leaves four bytes at a time; once the run is over every
     // whole byte is out and `putBits` may be used again.
     class Run {

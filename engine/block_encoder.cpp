@@ -33,20 +33,25 @@ void buildByteMap(EncoderState& s) {
     }
 }
 
-void writeMapping(EncoderState& s) {
-    bool groupPresent[16];
+// Sixteen bits telling which groups of 16 byte values occur, then sixteen
+// bits for each group that does.
+void writeMapping(const EncoderState& s, BitWriter::Run& run) {
+    uint32_t groupsPresent = 0;
+    uint32_t groupBits[16];
     for (int32_t i = 0; i < 16; ++i) {
-        groupPresent[i] = std::any_of(s.usedBytes + 16 * i, s.usedBytes + 16 * i + 16, [](uint8_t f) { return f; });
-        s.bits.putBits(1, groupPresent[i]);
+        uint32_t bits = 0;
+        for (int32_t j = 0; j < 16; ++j) bits |= uint32_t{s.usedBytes[16 * i + j] != 0} << (15 - j);
+        groupBits[i] = bits;
+        groupsPresent |= uint32_t{bits != 0} << (15 - i);
     }
+    run.put(16, groupsPresent);
     for (int32_t i = 0; i < 16; ++i) {
-        if (!groupPresent[i]) continue;
-        for (int32_t j = 0; j < 16; ++j) s.bits.putBits(1, s.usedBytes[16 * i + j] ? 1 : 0);
+        if (groupBits[i]) run.put(16, groupBits[i]);
     }
 }
 
 // Selectors are written move-to-front coded, each index in unary.
-void writeSelectors(EncoderState& s) {
+void writeSelectors(EncoderState& s, BitWriter::Run& run) {
     uint8_t list[kMaxTables];
     for (int32_t t = 0; t < s.tableCount; ++t) list[t] = static_cast<uint8_t>(t);
     for (int32_t i = 0; i < s.selectorCount; ++i) {
@@ -61,36 +66,29 @@ void writeSelectors(EncoderState& s) {
         s.selectorIndices[i] = static_cast<uint8_t>(j);
     }
 
-    s.bits.putBits(3, static_cast<uint32_t>(s.tableCount));
-    s.bits.putBits(15, static_cast<uint32_t>(s.selectorCount));
+    run.put(3, static_cast<uint32_t>(s.tableCount));
+    run.put(15, static_cast<uint32_t>(s.selectorCount));
     for (int32_t i = 0; i < s.selectorCount; ++i) {
-        for (int32_t j = 0; j < s.selectorIndices[i]; ++j) s.bits.putBits(1, 1);
-        s.bits.putBits(1, 0);
+        const int32_t j = s.selectorIndices[i];
+        run.put(j + 1, ((1u << j) - 1) << 1);  // j ones, then a zero
     }
 }
 
 // Each table's lengths as a start value and per-symbol +1/-1 steps.
-void writeCodeLengths(EncoderState& s, int32_t alphabetSize) {
+void writeCodeLengths(const EncoderState& s, int32_t alphabetSize, BitWriter::Run& run) {
     for (int32_t t = 0; t < s.tableCount; ++t) {
         const uint8_t* lengths = s.codeLengths[t];
         int32_t current = lengths[0];
-        s.bits.putBits(5, static_cast<uint32_t>(current));
+        run.put(5, static_cast<uint32_t>(current));
         for (int32_t v = 0; v < alphabetSize; ++v) {
-            while (current < lengths[v]) {
-                s.bits.putBits(2, 2);
-                ++current;
-            }
-            while (current > lengths[v]) {
-                s.bits.putBits(2, 3);
-                --current;
-            }
-            s.bits.putBits(1, 0);
+            for (; current < lengths[v]; ++current) run.put(2, 2);
+            for (; current > lengths[v]; --current) run.put(2, 3);
+            run.put(1, 0);
         }
     }
 }
 
-void writeSymbolCodes(EncoderState& s) {
-    BitWriter::Run run(s.bits);
+void writeSymbolCodes(const EncoderState& s, BitWriter::Run& run) {
     int32_t groupsWritten = 0;
     for (int32_t g = 0; g < s.symbolCount; g += kGroupSize) {
         int32_t end = std::min(g + kGroupSize, s.symbolCount);
@@ -244,10 +242,11 @@ void writeSymbols(EncoderState& s) {
         assignCodes(s.codes[t], lengths, minLength, maxLength, alphabetSize);
     }
 
-    writeMapping(s);
-    writeSelectors(s);
-    writeCodeLengths(s, alphabetSize);
-    writeSymbolCodes(s);
+    BitWriter::Run run(s.bits);
+    writeMapping(s, run);
+    writeSelectors(s, run);
+    writeCodeLengths(s, alphabetSize, run);
+    writeSymbolCodes(s, run);
 }
 
 void writeSortedBlock(EncoderState& s) {
