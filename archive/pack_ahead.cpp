@@ -125,7 +125,7 @@ PackAhead::PackAhead(const EngineSettings& settings) : settings_(settings) {
     if (settings.threads <= 1) return;
     const std::lock_guard<std::mutex> lock(mutex_);  // workers count themselves only once all are started
     try {
-        for (int w = 0; w < settings.threads; ++w) workers_.emplace_back([this] { workerLoop(); });
+        for (int w = 1; w < settings.threads; ++w) workers_.emplace_back([this] { workerLoop(); });
     } catch (const std::system_error&) {
         // Fewer workers (even none) only make packing slower; the packer does what they do not.
     }
@@ -177,18 +177,29 @@ std::optional<CompressedAhead> PackAhead::take(std::size_t index, const std::fun
     const std::size_t jobIndex = jobOfItem_[index];
     Job& job = jobs_[jobIndex];
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!job.finished) {
-        awaited_ = jobIndex;
-        while (!jobFinished_.wait_for(lock, kPumpInterval, [this, jobIndex] { return packerMayGoOn(jobIndex); })) {
+    auto lastPump = std::chrono::steady_clock::now();
+    while (!job.finished) {
+        if (mayStartNext()) {
+            // Rather than sleep, the packer compresses the next file itself:
+            // this one if no worker has it yet, or one further on.
+            runNextJob(lock, packerChunk_);
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastPump < kPumpInterval) continue;
+            lastPump = now;
             lock.unlock();
             const bool keep = keepWaiting();
             lock.lock();
-            if (!keep) {
-                awaited_ = kNoJob;
-                return std::nullopt;
-            }
+            if (!keep) return std::nullopt;
+            continue;
         }
+        awaited_ = jobIndex;
+        const bool ready = jobFinished_.wait_for(lock, kPumpInterval, [this, jobIndex] { return packerMayGoOn(jobIndex); });
         awaited_ = kNoJob;
+        if (ready) break;
+        lock.unlock();
+        const bool keep = keepWaiting();
+        lock.lock();
+        if (!keep) return std::nullopt;
     }
     std::optional<CompressedAhead> result = std::move(job.result);
     job.result.reset();
@@ -201,11 +212,30 @@ std::optional<CompressedAhead> PackAhead::take(std::size_t index, const std::fun
 
 bool PackAhead::mayStartNext() const {
     if (nextJob_ >= jobs_.size() || turn_ < jobs_[nextJob_].startsAtTurn) return false;
-    return inHand_ == 0 || bytesInHand_ + heldFor(jobs_[nextJob_]) <= kBytesAheadPerWorker * workers_.size();
+    return inHand_ == 0 || bytesInHand_ + heldFor(jobs_[nextJob_]) <= kBytesAheadPerThread * (workers_.size() + 1);
 }
 
 bool PackAhead::packerMayGoOn(std::size_t job) const {
     return jobs_[job].finished && (busy_ == 0 || jobs_[std::min(job + kJobsPerWake, nextJob_ - 1)].finished);
+}
+
+void PackAhead::runNextJob(std::unique_lock<std::mutex>& lock, std::vector<uint8_t>& chunk) {
+    Job& job = jobs_[nextJob_++];
+    ++inHand_;
+    ++busy_;
+    bytesInHand_ += heldFor(job);
+    lock.unlock();
+    std::optional<CompressedAhead> result;
+    try {
+        chunk.resize(kReadChunk);
+        result = compressIntoMemory(job.diskPath, settings_, smallFileLimit(settings_), stopping_, chunk);
+    } catch (const std::bad_alloc&) {
+        result.reset();  // the packer meets the shortage itself and reports it
+    }
+    lock.lock();
+    job.result = std::move(result);
+    job.finished = true;
+    --busy_;
 }
 
 void PackAhead::workerLoop() {
@@ -214,22 +244,7 @@ void PackAhead::workerLoop() {
     for (;;) {
         workAvailable_.wait(lock, [this] { return stopping_ || mayStartNext(); });
         if (stopping_) return;
-        Job& job = jobs_[nextJob_++];
-        ++inHand_;
-        ++busy_;
-        bytesInHand_ += heldFor(job);
-        lock.unlock();
-        std::optional<CompressedAhead> result;
-        try {
-            chunk.resize(kReadChunk);
-            result = compressIntoMemory(job.diskPath, settings_, smallFileLimit(settings_), stopping_, chunk);
-        } catch (const std::bad_alloc&) {
-            result.reset();  // the packer meets the shortage itself and reports it
-        }
-        lock.lock();
-        job.result = std::move(result);
-        job.finished = true;
-        --busy_;
+        runNextJob(lock, chunk);
         if (awaited_ != kNoJob && packerMayGoOn(awaited_)) jobFinished_.notify_all();
     }
 }

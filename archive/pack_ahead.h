@@ -7,7 +7,11 @@
 // with the one-thread engine (so its stream is byte for byte the one the
 // packer would write itself) and keeps the status it read the file under.
 // The packer takes the streams in item order and writes the archive exactly
-// as without workers.
+// as without workers. The packer's thread is one of the compressing
+// threads: `threads - 1` workers start, and when the packer's current file
+// is not ready it compresses the next file no worker has taken (its current
+// one, or one further on) instead of sleeping, so the cores stay busy with
+// as many threads as there are, and no thread switch is needed per file.
 //
 // Anything doubtful is handed back as "not compressed ahead": a file that
 // cannot be opened or is no longer small, that changes while it is read,
@@ -15,10 +19,10 @@
 // and meets (and reports) the trouble exactly as it would have without
 // workers, so every message and outcome stays the one-thread one.
 //
-// Memory stays linear in the workers: a worker holds one engine stream
-// (one block) while it compresses, and workers take no further file when
-// it would bring the files in hand (being compressed or waiting for the
-// packer) past `kBytesAheadPerWorker` per worker, each counted as its input
+// Memory stays linear in the threads: each holds one engine stream (one
+// block) while it compresses, and no further file is taken when it would
+// bring the files in hand (being compressed or waiting for the packer)
+// past `kBytesAheadPerThread` per compressing thread, each counted as its input
 // plus `kBytesHeldPerFile` for its bookkeeping; one file is always allowed.
 // A file larger than one block is a barrier: workers do not pass it until the
 // packer has moved beyond it, so while the packer compresses it with all
@@ -57,11 +61,11 @@ struct CompressedAhead {
 
 class PackAhead {
 public:
-    static constexpr uint64_t kBytesAheadPerWorker = 1024 * 1024;
+    static constexpr uint64_t kBytesAheadPerThread = 1024 * 1024;
     static constexpr uint64_t kBytesHeldPerFile = 1024;
 
-    // Starts `settings.threads` workers (none when threads <= 1, and fewer
-    // when the system refuses a thread), which wait for files to be listed.
+    // Starts `settings.threads - 1` workers (none when threads <= 1, and
+    // fewer when the system refuses a thread), which wait for files to be listed.
     explicit PackAhead(const EngineSettings& settings);
     PackAhead(const PackAhead&) = delete;
     PackAhead& operator=(const PackAhead&) = delete;
@@ -80,8 +84,9 @@ public:
 
     // The stream of file item `index`, which is the packer's current item;
     // each index is taken once.
-    // Waits while a worker is on it, calling `keepWaiting` about every 20 ms
-    // (the packer pumps its messages there); returns nothing at once when
+    // Until it is ready the packer compresses files no worker has taken,
+    // then waits; either way it calls `keepWaiting` about every 20 ms (the
+    // packer pumps its messages there) and returns nothing at once when
     // `keepWaiting` says false. Nothing also means the file was not
     // compressed ahead (not small, or trouble): the packer does it itself.
     std::optional<CompressedAhead> take(std::size_t index, const std::function<bool()>& keepWaiting);
@@ -105,6 +110,8 @@ private:
     bool mayStartNext() const;
     static uint64_t heldFor(const Job& job) { return job.size + kBytesHeldPerFile; }
     bool packerMayGoOn(std::size_t job) const;
+    // Takes job nextJob_ and compresses it with the lock released; `lock` holds mutex_ before and after.
+    void runNextJob(std::unique_lock<std::mutex>& lock, std::vector<uint8_t>& chunk);
     void workerLoop();
 
     const EngineSettings settings_;
@@ -129,6 +136,7 @@ private:
     std::size_t busy_ = 0;          // workers compressing a job
     std::size_t awaited_ = kNoJob;  // the job the packer sleeps on
     std::atomic<bool> stopping_{false};
+    std::vector<uint8_t> packerChunk_;  // the packer's read buffer for the files it compresses itself
     std::vector<std::thread> workers_;
 };
 

@@ -198,7 +198,7 @@ TEST_F(PackAheadWorkers, CompressesSmallFilesAndLeavesLargeFolderEmptyAndMissing
                                    fileItem("b", other),
                                    PackItem{"gone", 0, 0, folder / "gone", 10}};
     PackAhead ahead(settings);
-    ASSERT_EQ(ahead.workerCount(), 2u);
+    ASSERT_EQ(ahead.workerCount(), 1u) << "the packer is the second";
 
     ahead.listed(0, items[0]);
     const auto first = ahead.take(0, keepWaiting);
