@@ -12,6 +12,7 @@
 #include "engine/huffman_code_lengths.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "engine/encoder_state.h"
 #include "engine/internal_error.h"
@@ -29,101 +30,161 @@ inline uint32_t joinWeights(uint32_t a, uint32_t b) {
     return ((a & 0xFFFFFF00u) + (b & 0xFFFFFF00u)) | depth;
 }
 
+// One build of the tree for given leaf weights: the heap, the nodes made so
+// far and their parents.
+class TreeBuild {
+public:
+    // Slots past the last entry hold kAbsent, heavier than any node, up to
+    // twice the entry count: a removal then walks a number of levels known
+    // from the count alone, and a missing child is never taken.
+    static constexpr uint32_t kAbsent = 0xFFFFFFFFu;
+
+    // Puts the leaves 1..alphabetSize (weights in weight[1..]) into the heap in symbol order.
+    void start(const uint32_t* leafWeights, int32_t alphabetSize) {
+        alphabetSize_ = alphabetSize;
+        std::fill(heapWeight_, heapWeight_ + 2 * alphabetSize + 2, kAbsent);
+        // Entry 0 is a sentinel lighter than every node, so sifting up needs no bounds test.
+        heap_[0] = 0;
+        heapWeight_[0] = 0;
+        weight_[0] = 0;
+        parent_[0] = -2;
+        heapCount_ = 0;
+        nodeCount_ = alphabetSize;
+        for (int32_t i = 1; i <= alphabetSize; ++i) {
+            weight_[i] = leafWeights[i];
+            parent_[i] = -1;
+            ++heapCount_;
+            siftUp(heapCount_, i, weight_[i]);
+        }
+        checkInternal(heapCount_ < kHeapSize, 2001);
+    }
+
+    bool done() const { return heapCount_ <= 1; }
+
+    // Removal moves the hole at the root down the path of lighter children
+    // (the left one on ties) to the bottom, puts the last entry there and
+    // sifts it up. The path's weights never decrease, so the entry lands
+    // below the last one not heavier than itself: the place a sift-down
+    // from the root with strict comparisons finds, with half the comparisons.
+    int32_t takeLightest() {
+        const int32_t top = heap_[1];
+        const int32_t last = heap_[heapCount_];
+        const uint32_t lastWeight = heapWeight_[heapCount_];
+        heapWeight_[heapCount_] = kAbsent;
+        --heapCount_;
+        if (heapCount_ == 0) return top;
+        // Every level above the lowest is full; there the hole may have no child.
+        const int32_t levels = 31 - std::countl_zero(static_cast<uint32_t>(heapCount_));
+        int32_t z = 1;
+        for (int32_t level = 1; level < levels; ++level) z = moveLighterChildUp(z);
+        if (levels > 0) {
+            const int32_t below = moveLighterChildUp(z);
+            if (2 * z <= heapCount_) z = below;  // else the move copied an absent slot, which siftUp overwrites
+        }
+        siftUp(z, last, lastWeight);
+        return top;
+    }
+
+    void join(int32_t first, int32_t second) {
+        ++nodeCount_;
+        parent_[first] = parent_[second] = nodeCount_;
+        weight_[nodeCount_] = joinWeights(weight_[first], weight_[second]);
+        parent_[nodeCount_] = -1;
+        ++heapCount_;
+        siftUp(heapCount_, nodeCount_, weight_[nodeCount_]);
+    }
+
+    // The leaves' depths as lengths; false when one exceeds maxLength.
+    bool lengths(uint8_t* lengths, int32_t maxLength) {
+        checkInternal(nodeCount_ < kNodeCount, 2002);
+        // Every node is made after its children, so one pass down from the
+        // root (the last node) gives each node its depth.
+        int32_t depth[kNodeCount];
+        depth[nodeCount_] = 0;
+        for (int32_t k = nodeCount_ - 1; k >= 1; --k) depth[k] = depth[parent_[k]] + 1;
+        bool fits = true;
+        for (int32_t i = 1; i <= alphabetSize_; ++i) {
+            lengths[i - 1] = static_cast<uint8_t>(depth[i]);
+            if (depth[i] > maxLength) fits = false;
+        }
+        return fits;
+    }
+
+private:
+    // Each heap slot keeps its node's weight beside it, which spares the
+    // comparisons a dependent load; the moves and comparisons are those of
+    // a heap of node numbers ordered by weight. siftUp puts `node` (weight
+    // w) at slot z or above it, moving heavier entries down.
+    void siftUp(int32_t z, int32_t node, uint32_t w) {
+        while (w < heapWeight_[z >> 1]) {
+            heap_[z] = heap_[z >> 1];
+            heapWeight_[z] = heapWeight_[z >> 1];
+            z >>= 1;
+        }
+        heap_[z] = node;
+        heapWeight_[z] = w;
+    }
+
+    int32_t moveLighterChildUp(int32_t z) {
+        const int32_t child = 2 * z + (heapWeight_[2 * z + 1] < heapWeight_[2 * z] ? 1 : 0);
+        heap_[z] = heap_[child];
+        heapWeight_[z] = heapWeight_[child];
+        return child;
+    }
+
+    int32_t heap_[2 * kHeapSize];
+    uint32_t heapWeight_[2 * kHeapSize];
+    uint32_t weight_[kNodeCount];
+    int32_t parent_[kNodeCount];
+    int32_t heapCount_ = 0;
+    int32_t nodeCount_ = 0;
+    int32_t alphabetSize_ = 0;
+};
+
+// Leaf weights in weights[1..alphabetSize].
+void leafWeights(uint32_t* weights, const int32_t* frequencies, int32_t alphabetSize) {
+    for (int32_t i = 0; i < alphabetSize; ++i) weights[i + 1] = static_cast<uint32_t>(std::max(frequencies[i], 1)) << 8;
+}
+
 }  // namespace
 
 void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alphabetSize, int32_t maxLength) {
-    int32_t heap[kHeapSize];
-    uint32_t heapWeight[kHeapSize];
-    uint32_t weight[kNodeCount];
-    int32_t parent[kNodeCount];
-    int32_t depth[kNodeCount];
-
-    for (int32_t i = 0; i < alphabetSize; ++i)
-        weight[i + 1] = static_cast<uint32_t>(std::max(frequencies[i], 1)) << 8;
-
+    uint32_t weights[kMaxAlphabet + 1];
+    leafWeights(weights, frequencies, alphabetSize);
+    TreeBuild tree;
     while (true) {
-        int32_t heapCount = 0;
-        int32_t nodeCount = alphabetSize;
-        // Entry 0 is a sentinel lighter than every node, so sifting up needs no bounds test.
-        heap[0] = 0;
-        heapWeight[0] = 0;
-        weight[0] = 0;
-        parent[0] = -2;
-
-        // Each heap slot keeps its node's weight beside it, which spares the
-        // comparisons a dependent load; the moves and comparisons are those
-        // of a heap of node numbers ordered by weight. siftUp puts `node`
-        // (weight w) at slot z or above it, moving heavier entries down.
-        auto siftUp = [&](int32_t z, int32_t node, uint32_t w) {
-            while (w < heapWeight[z >> 1]) {
-                heap[z] = heap[z >> 1];
-                heapWeight[z] = heapWeight[z >> 1];
-                z >>= 1;
-            }
-            heap[z] = node;
-            heapWeight[z] = w;
-        };
-        // Removal moves the hole at the root down the path of lighter
-        // children (the left one on ties) to the bottom, puts the last
-        // entry there and sifts it up. The path's weights never decrease,
-        // so the entry lands below the last one not heavier than itself:
-        // the place a sift-down from the root with strict comparisons
-        // finds, with half the comparisons. The slot past the last entry
-        // holds the heaviest weight, so a lone left child is always taken.
-        auto takeTop = [&]() {
-            const int32_t top = heap[1];
-            const int32_t last = heap[heapCount];
-            const uint32_t lastWeight = heapWeight[heapCount];
-            heapWeight[heapCount] = 0xFFFFFFFFu;
-            --heapCount;
-            int32_t z = 1;
-            int32_t child = 2;
-            while (child <= heapCount) {
-                child += heapWeight[child + 1] < heapWeight[child] ? 1 : 0;
-                heap[z] = heap[child];
-                heapWeight[z] = heapWeight[child];
-                z = child;
-                child = z << 1;
-            }
-            siftUp(z, last, lastWeight);
-            return top;
-        };
-
-        for (int32_t i = 1; i <= alphabetSize; ++i) {
-            parent[i] = -1;
-            ++heapCount;
-            siftUp(heapCount, i, weight[i]);
+        tree.start(weights, alphabetSize);
+        while (!tree.done()) {
+            const int32_t first = tree.takeLightest();
+            const int32_t second = tree.takeLightest();
+            tree.join(first, second);
         }
-        checkInternal(heapCount < kHeapSize, 2001);
-
-        while (heapCount > 1) {
-            int32_t first = takeTop();
-            int32_t second = takeTop();
-            ++nodeCount;
-            parent[first] = parent[second] = nodeCount;
-            weight[nodeCount] = joinWeights(weight[first], weight[second]);
-            parent[nodeCount] = -1;
-            ++heapCount;
-            siftUp(heapCount, nodeCount, weight[nodeCount]);
-        }
-        checkInternal(nodeCount < kNodeCount, 2002);
-
-        // Every node is made after its children, so one pass down from the
-        // root (the last node) gives each node its depth.
-        depth[nodeCount] = 0;
-        for (int32_t k = nodeCount - 1; k >= 1; --k) depth[k] = depth[parent[k]] + 1;
-        bool tooLong = false;
-        for (int32_t i = 1; i <= alphabetSize; ++i) {
-            lengths[i - 1] = static_cast<uint8_t>(depth[i]);
-            if (depth[i] > maxLength) tooLong = true;
-        }
-        if (!tooLong) return;
-
-        for (int32_t i = 1; i <= alphabetSize; ++i) {
-            uint32_t w = weight[i] >> 8;
-            weight[i] = (1 + w / 2) << 8;
-        }
+        if (tree.lengths(lengths, maxLength)) return;
+        for (int32_t i = 1; i <= alphabetSize; ++i) weights[i] = (1 + (weights[i] >> 8) / 2) << 8;
     }
+}
+
+// A build is a chain of dependent loads; two independent ones, step by
+// step, keep the processor busy while each waits. Both take alphabetSize - 1
+// joins. A table whose first tree is too long is built again on its own.
+void makeCodeLengthsOfTwo(uint8_t* lengthsA, const int32_t* frequenciesA, uint8_t* lengthsB,
+                          const int32_t* frequenciesB, int32_t alphabetSize, int32_t maxLength) {
+    uint32_t weightsA[kMaxAlphabet + 1], weightsB[kMaxAlphabet + 1];
+    leafWeights(weightsA, frequenciesA, alphabetSize);
+    leafWeights(weightsB, frequenciesB, alphabetSize);
+    TreeBuild a, b;
+    a.start(weightsA, alphabetSize);
+    b.start(weightsB, alphabetSize);
+    while (!a.done()) {
+        const int32_t firstA = a.takeLightest();
+        const int32_t firstB = b.takeLightest();
+        const int32_t secondA = a.takeLightest();
+        const int32_t secondB = b.takeLightest();
+        a.join(firstA, secondA);
+        b.join(firstB, secondB);
+    }
+    if (!a.lengths(lengthsA, maxLength)) makeCodeLengths(lengthsA, frequenciesA, alphabetSize, maxLength);
+    if (!b.lengths(lengthsB, maxLength)) makeCodeLengths(lengthsB, frequenciesB, alphabetSize, maxLength);
 }
 
 void assignCodes(int32_t* codes, const uint8_t* lengths, int32_t minLength, int32_t maxLength, int32_t alphabetSize) {

@@ -129,7 +129,7 @@ std::vector<int32_t> randomFrequencies(std::mt19937& rng, int32_t n, int shape) 
     return f;
 }
 
-TEST(CodeLengths, MatchTheReferenceBuilderOnRandomFrequencies) {
+TEST(CodeLengths, MatchTheReferenceBuilderOnRandomFrequenciesOneOrTwoTablesAtATime) {
     std::mt19937 rng(20261209);
     int retried = 0;
     for (int32_t n = 3; n <= kMaxAlphabet; ++n) {
@@ -142,6 +142,13 @@ TEST(CodeLengths, MatchTheReferenceBuilderOnRandomFrequencies) {
                     makeCodeLengths(got.data(), f.data(), n, maxLength);
                     ASSERT_EQ(got, expected) << "n=" << n << " shape=" << shape << " limit=" << maxLength;
                     if (referenceLengths(f, 64) != expected) ++retried;
+
+                    // Two tables at once, the other of any shape.
+                    std::vector<int32_t> g = randomFrequencies(rng, n, (shape + rep + 1) % 5);
+                    std::vector<uint8_t> gotA(n), gotB(n);
+                    makeCodeLengthsOfTwo(gotA.data(), f.data(), gotB.data(), g.data(), n, maxLength);
+                    ASSERT_EQ(gotA, expected) << "first of two, n=" << n << " shape=" << shape;
+                    ASSERT_EQ(gotB, referenceLengths(g, maxLength)) << "second of two, n=" << n << " shape=" << shape;
                 }
             }
         }
