@@ -272,14 +272,15 @@ bool sortReducedDirectly(const uint32_t* text, uint32_t* sa, int32_t n, uint32_t
     for (int32_t i = 0; i < n; ++i) sa[starts[text[i]]++] = static_cast<uint32_t>(i);
 
     int64_t steps = static_cast<int64_t>(n) * kDirectStepsPerName;
-    // Suffix a before suffix b, comparing past their shared first name; the
-    // one that ends first is the smaller.
+    // Suffix a before suffix b, comparing past their shared first name. The
+    // last name is that of the substring ending at the end mark, which no
+    // other name equals, so two different suffixes differ before either
+    // runs past the text, and the scan needs no bounds test.
     auto less = [&](uint32_t a, uint32_t b) {
-        for (uint32_t k = 1;; ++k, --steps) {
-            if (b + k == static_cast<uint32_t>(n)) return false;
-            if (a + k == static_cast<uint32_t>(n)) return true;
-            if (text[a + k] != text[b + k]) return text[a + k] < text[b + k];
-        }
+        uint32_t k = 1;
+        while (text[a + k] == text[b + k]) ++k;
+        steps -= k;
+        return text[a + k] < text[b + k];
     };
     // After the placing loop starts[c] is the end of bucket c.
     uint32_t begin = 0;
