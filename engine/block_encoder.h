@@ -9,6 +9,7 @@
 // Huffman tables) and leaves its bytes in the state's output area.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,11 +18,11 @@
 
 namespace zor {
 
-// Appends the pending run (runByte, runLength 1..255) to the block text.
+// Appends the pending run (runByte, runLength 1..255) to the block text;
+// its bytes are already in the block CRC.
 inline void addRunToBlock(EncoderState& s) {
     uint8_t c = static_cast<uint8_t>(s.runByte);
     int32_t length = s.runLength;
-    for (int32_t i = 0; i < length; ++i) s.blockCrc = crcUpdate(s.blockCrc, c);
     s.usedBytes[c] = 1;
     uint8_t* text = s.blockText + s.blockLength;
     if (length < 4) {
@@ -45,11 +46,18 @@ inline void startRun(EncoderState& s) {
 // byte appends at most 5 to the text); returns how many were taken. The
 // state lives in locals meanwhile: a byte stored into the text could alias
 // the record's fields, which would otherwise be reloaded after every byte.
+//
+// The block CRC covers the input of the runs in the block. The runs closed
+// here are, in input order, the rest of the run left open by the previous
+// call (its byte, repeated) and then this call's bytes up to the run left
+// open now, so the CRC takes them in one stretch afterwards, eight bytes at
+// a time, rather than a byte at a time in the loop.
 inline size_t addBytes(EncoderState& s, const uint8_t* data, size_t count) {
     uint32_t runByte = s.runByte;
     int32_t runLength = s.runLength;
+    const uint8_t carriedByte = static_cast<uint8_t>(runByte);
+    const size_t carried = runByte < kNoRun ? static_cast<size_t>(runLength) : 0;
     int32_t blockLength = s.blockLength;
-    uint32_t crc = s.blockCrc;
     const int32_t blockLimit = s.blockLimit;
     uint8_t* const text = s.blockText;
     uint8_t* const used = s.usedBytes;
@@ -59,7 +67,6 @@ inline size_t addBytes(EncoderState& s, const uint8_t* data, size_t count) {
         if (b != runByte && runLength == 1) {
             // The common case: a single byte followed by a different one.
             const uint8_t c = static_cast<uint8_t>(runByte);
-            crc = crcUpdate(crc, c);
             used[c] = 1;
             text[blockLength++] = c;
             runByte = b;
@@ -68,10 +75,8 @@ inline size_t addBytes(EncoderState& s, const uint8_t* data, size_t count) {
                 s.runByte = runByte;
                 s.runLength = runLength;
                 s.blockLength = blockLength;
-                s.blockCrc = crc;
                 addRunToBlock(s);
                 blockLength = s.blockLength;
-                crc = s.blockCrc;
             }
             runByte = b;
             runLength = 1;
@@ -82,12 +87,20 @@ inline size_t addBytes(EncoderState& s, const uint8_t* data, size_t count) {
     s.runByte = runByte;
     s.runLength = runLength;
     s.blockLength = blockLength;
+
+    const size_t closed = carried + taken - static_cast<size_t>(runByte < kNoRun ? runLength : 0);
+    uint32_t crc = s.blockCrc;
+    for (size_t i = 0; i < std::min(closed, carried); ++i) crc = crcUpdate(crc, carriedByte);
+    if (closed > carried) crc = crcUpdate(crc, data, closed - carried);
     s.blockCrc = crc;
     return taken;
 }
 
 inline void flushRun(EncoderState& s) {
-    if (s.runByte < kNoRun) addRunToBlock(s);
+    if (s.runByte < kNoRun) {
+        for (int32_t i = 0; i < s.runLength; ++i) s.blockCrc = crcUpdate(s.blockCrc, static_cast<uint8_t>(s.runByte));
+        addRunToBlock(s);
+    }
     startRun(s);
 }
 

@@ -75,6 +75,32 @@ INSTANTIATE_TEST_SUITE_P(
                       RunCase{"Run251", run(251, 255), run(251, 5)}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The input may arrive in pieces of any size: runs left open by one piece
+// (also past 255 bytes) and closed by a later one give the same text and CRC.
+TEST(RunLengthStage, InputInPiecesGivesTheSameTextAndCrc) {
+    std::mt19937 rng(5);
+    Bytes input;
+    for (int i = 0; i < 400; ++i) {
+        const int length = std::uniform_int_distribution<int>(0, 9)(rng) == 0 ? 600 : (i % 7) + 1;
+        input = input + run(static_cast<uint8_t>(std::uniform_int_distribution<int>(0, 3)(rng)), length);
+    }
+    EncoderBench whole;
+    ASSERT_EQ(whole.feed(input), input.size());
+    flushRun(*whole.state);
+
+    EncoderBench pieces;
+    for (size_t at = 0; at < input.size();) {
+        const size_t length = std::min<size_t>(input.size() - at, std::uniform_int_distribution<size_t>(1, 300)(rng));
+        ASSERT_EQ(pieces.feed(Bytes(input.begin() + static_cast<long>(at), input.begin() + static_cast<long>(at + length))),
+                  length);
+        at += length;
+    }
+    flushRun(*pieces.state);
+    EXPECT_EQ(pieces.text(), whole.text());
+    EXPECT_EQ(crcFinish(pieces.state->blockCrc), crcOf(input));
+    EXPECT_EQ(crcFinish(whole.state->blockCrc), crcOf(input));
+}
+
 // A run still open when the block fills is not cut: it goes whole into the
 // next block, and its bytes count in that block's CRC.
 TEST(RunLengthStage, OpenRunMovesWholeIntoTheNextBlock) {
