@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <random>
 #include <sys/stat.h>
@@ -40,6 +41,7 @@ namespace zor {
 namespace {
 
 constexpr uint64_t kLargestArchive = std::numeric_limits<int32_t>::max();
+constexpr std::size_t kArchiveWriteBuffer = 256 * 1024;
 
 // Creates a new file beside `target` (same folder, so it can be renamed
 // onto it) with the permissions a plain create would give.
@@ -138,6 +140,9 @@ public:
         if (!replaceable(target) || !(files_.archive = createPartFile(target, files_.archiveBeingWritten))) {
             return failWith(kCannotCreateArchiveMessage);
         }
+        // Entries of small files take a few hundred bytes each: a large
+        // buffer writes many of them at once, rather than a page at a time.
+        std::setvbuf(files_.archive, archiveBuffer_.get(), _IOFBF, kArchiveWriteBuffer);
         files_.packingArchive = true;
         if (!writeArchiveHeader(files_.archive, header_) || !writeEntryRecord(files_.archive, EntryRecord{})) {
             return failWith(kWriteFailedMessage);
@@ -337,8 +342,11 @@ private:
 
     OperationOutcome finish() {
         ahead_.reset();
-        if (!settlePlaceholder()) return failWith(kWriteFailedMessage);
+        // Buffered entries reach the disk here at the latest: a failure to
+        // write them is a write failure, not an archive of unknown size.
+        if (!settlePlaceholder() || std::fflush(files_.archive) != 0) return failWith(kWriteFailedMessage);
         const uint64_t end = endOf(files_.archive);
+        if (end == std::numeric_limits<uint64_t>::max()) return failWith(kWriteFailedMessage);
         if (end > kLargestArchive) return failWith(kArchiveTooLargeMessage);
         header_.totalPackedSize = totalPacked_;
         header_.archiveSize = static_cast<int32_t>(end);
@@ -394,6 +402,8 @@ private:
     OperationUi& ui_;
     ArchiveHeader& header_;
     EntryRecord& record_;
+    // Declared before files_: the archive may be closed as the object goes, and the buffer must outlive it.
+    std::unique_ptr<char[]> archiveBuffer_{new char[kArchiveWriteBuffer]};
     OperationFiles files_;
     std::optional<PackAhead> ahead_;  // small files compressed on worker threads, when there are several threads
     bool positionedAtEntry_ = false;    // the archive's position is the entry offset
