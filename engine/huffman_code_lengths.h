@@ -10,10 +10,10 @@ namespace zor {
 // none longer than maxLength. alphabetSize is 2 to 258.
 void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alphabetSize, int32_t maxLength);
 
-// makeCodeLengths for two tables of the same alphabet, in less time than
-// one after the other.
-void makeCodeLengthsOfTwo(uint8_t* lengthsA, const int32_t* frequenciesA, uint8_t* lengthsB,
-                          const int32_t* frequenciesB, int32_t alphabetSize, int32_t maxLength);
+// makeCodeLengths for `count` tables of the same alphabet (lengths[k] from
+// frequencies[k]), in less time than one after the other.
+void makeCodeLengthsOfTables(uint8_t* const* lengths, const int32_t* const* frequencies, int32_t count,
+                             int32_t alphabetSize, int32_t maxLength);
 
 // Canonical codes: shorter codes first, equal lengths in symbol order.
 // minLength and maxLength bound the lengths present.

@@ -130,20 +130,15 @@ void chooseTables(EncoderState& s) {
             const int32_t end = std::min(g + kGroupSize, s.symbolCount);
             for (int32_t i = g; i < end; ++i) ++counts[s.symbols[i]];
         }
-        int32_t rebuilt[kMaxTables];
-        int32_t count = 0;
+        uint8_t* lengths[kMaxTables];
+        const int32_t* counts[kMaxTables];
+        int32_t rebuilt = 0;
         for (int32_t t = 0; t < s.tableCount; ++t) {
-            if (changed[t]) rebuilt[count++] = t;
+            if (!changed[t]) continue;
+            lengths[rebuilt] = s.codeLengths[t];
+            counts[rebuilt++] = s.tableFrequency[t];
         }
-        for (int32_t k = 0; k + 1 < count; k += 2) {
-            const int32_t a = rebuilt[k], b = rebuilt[k + 1];
-            makeCodeLengthsOfTwo(s.codeLengths[a], s.tableFrequency[a], s.codeLengths[b], s.tableFrequency[b],
-                                 alphabetSize, kMaxCodeLength);
-        }
-        if (count % 2 == 1) {
-            const int32_t t = rebuilt[count - 1];
-            makeCodeLengths(s.codeLengths[t], s.tableFrequency[t], alphabetSize, kMaxCodeLength);
-        }
+        makeCodeLengthsOfTables(lengths, counts, rebuilt, alphabetSize, kMaxCodeLength);
     }
 }
 

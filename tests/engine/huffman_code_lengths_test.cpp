@@ -143,12 +143,22 @@ TEST(CodeLengths, MatchTheReferenceBuilderOnRandomFrequenciesOneOrTwoTablesAtATi
                     ASSERT_EQ(got, expected) << "n=" << n << " shape=" << shape << " limit=" << maxLength;
                     if (referenceLengths(f, 64) != expected) ++retried;
 
-                    // Two tables at once, the other of any shape.
-                    std::vector<int32_t> g = randomFrequencies(rng, n, (shape + rep + 1) % 5);
-                    std::vector<uint8_t> gotA(n), gotB(n);
-                    makeCodeLengthsOfTwo(gotA.data(), f.data(), gotB.data(), g.data(), n, maxLength);
-                    ASSERT_EQ(gotA, expected) << "first of two, n=" << n << " shape=" << shape;
-                    ASSERT_EQ(gotB, referenceLengths(g, maxLength)) << "second of two, n=" << n << " shape=" << shape;
+                    // One to six tables at once (as the table choice builds them), the others of any shape.
+                    const int32_t count = 1 + (n + shape + rep) % 6;
+                    std::vector<std::vector<int32_t>> tables = {f};
+                    while (static_cast<int32_t>(tables.size()) < count)
+                        tables.push_back(randomFrequencies(rng, n, (shape + static_cast<int>(tables.size())) % 5));
+                    std::vector<std::vector<uint8_t>> built(count, std::vector<uint8_t>(n));
+                    std::vector<uint8_t*> lengths;
+                    std::vector<const int32_t*> frequencies;
+                    for (int32_t t = 0; t < count; ++t) {
+                        lengths.push_back(built[t].data());
+                        frequencies.push_back(tables[t].data());
+                    }
+                    makeCodeLengthsOfTables(lengths.data(), frequencies.data(), count, n, maxLength);
+                    for (int32_t t = 0; t < count; ++t)
+                        ASSERT_EQ(built[t], referenceLengths(tables[t], maxLength))
+                            << "table " << t << " of " << count << ", n=" << n << " shape=" << shape;
                 }
             }
         }
