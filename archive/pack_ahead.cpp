@@ -177,6 +177,12 @@ std::optional<CompressedAhead> PackAhead::take(std::size_t index, const std::fun
     const std::size_t jobIndex = jobOfItem_[index];
     Job& job = jobs_[jobIndex];
     std::unique_lock<std::mutex> lock(mutex_);
+    auto pump = [&] {
+        lock.unlock();
+        const bool keep = keepWaiting();
+        lock.lock();
+        return keep;
+    };
     auto lastPump = std::chrono::steady_clock::now();
     while (!job.finished) {
         if (mayStartNext()) {
@@ -186,20 +192,15 @@ std::optional<CompressedAhead> PackAhead::take(std::size_t index, const std::fun
             const auto now = std::chrono::steady_clock::now();
             if (now - lastPump < kPumpInterval) continue;
             lastPump = now;
-            lock.unlock();
-            const bool keep = keepWaiting();
-            lock.lock();
-            if (!keep) return std::nullopt;
+            if (!pump()) return std::nullopt;
             continue;
         }
         awaited_ = jobIndex;
-        const bool ready = jobFinished_.wait_for(lock, kPumpInterval, [this, jobIndex] { return packerMayGoOn(jobIndex); });
+        const bool ready =
+            jobFinished_.wait_for(lock, kPumpInterval, [this, jobIndex] { return packerMayGoOn(jobIndex); });
         awaited_ = kNoJob;
         if (ready) break;
-        lock.unlock();
-        const bool keep = keepWaiting();
-        lock.lock();
-        if (!keep) return std::nullopt;
+        if (!pump()) return std::nullopt;
     }
     std::optional<CompressedAhead> result = std::move(job.result);
     job.result.reset();

@@ -157,6 +157,16 @@ private:
     int32_t alphabetSize_ = 0;
 };
 
+// Builds the trees to the end, with their removals in step.
+template <std::size_t N>
+void joinAll(const std::array<TreeBuild*, N>& trees) {
+    while (!trees[0]->done()) {
+        const std::array<int32_t, N> first = TreeBuild::takeLightest<N>(trees);
+        const std::array<int32_t, N> second = TreeBuild::takeLightest<N>(trees);
+        for (std::size_t k = 0; k < N; ++k) trees[k]->join(first[k], second[k]);
+    }
+}
+
 // Leaf weights in weights[1..alphabetSize].
 void leafWeights(uint32_t* weights, const int32_t* frequencies, int32_t alphabetSize) {
     for (int32_t i = 0; i < alphabetSize; ++i) weights[i + 1] = static_cast<uint32_t>(std::max(frequencies[i], 1)) << 8;
@@ -170,11 +180,7 @@ void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alpha
     TreeBuild tree;
     while (true) {
         tree.start(weights, alphabetSize);
-        while (!tree.done()) {
-            const auto [first] = TreeBuild::takeLightest<1>({&tree});
-            const auto [second] = TreeBuild::takeLightest<1>({&tree});
-            tree.join(first, second);
-        }
+        joinAll<1>({&tree});
         if (tree.lengths(lengths, maxLength)) return;
         for (int32_t i = 1; i <= alphabetSize; ++i) weights[i] = (1 + (weights[i] >> 8) / 2) << 8;
     }
@@ -196,11 +202,7 @@ void makeCodeLengthsTogether(uint8_t* const* lengths, const int32_t* const* freq
         trees[k].start(weights[k].data(), alphabetSize);
         all[k] = &trees[k];
     }
-    while (!trees[0].done()) {
-        const std::array<int32_t, N> first = TreeBuild::takeLightest<N>(all);
-        const std::array<int32_t, N> second = TreeBuild::takeLightest<N>(all);
-        for (std::size_t k = 0; k < N; ++k) trees[k].join(first[k], second[k]);
-    }
+    joinAll<N>(all);
     for (std::size_t k = 0; k < N; ++k) {
         if (!trees[k].lengths(lengths[k], maxLength)) makeCodeLengths(lengths[k], frequencies[k], alphabetSize, maxLength);
     }
