@@ -148,8 +148,7 @@ public:
         }
         // Past the words: the entries from 16 up to seq's place move back one,
         // and the last entry of the words goes to place 16.
-        auto* slot = static_cast<uint8_t*>(std::memchr(back_ + 16, seq, 240));
-        const int32_t k = static_cast<int32_t>(slot - back_);
+        const int32_t k = placePastTheWords(seq);
         std::memmove(back_ + 17, back_ + 16, static_cast<size_t>(k - 16));
         back_[16] = static_cast<uint8_t>(middle_ >> 56);
         middle_ = (middle_ << 8) | (front_ >> 56);
@@ -158,6 +157,20 @@ public:
     }
 
 private:
+    // seq's place from 16 on. Near places, the common ones, are searched a
+    // word at a time without a call; farther ones by memchr, which is
+    // faster over a long way. The list holds every byte value.
+    int32_t placePastTheWords(uint8_t seq) const {
+        constexpr int32_t kNear = 48;
+        for (int32_t at = 16; at < kNear; at += 8) {
+            uint64_t word;
+            std::memcpy(&word, back_ + at, 8);
+            if (const uint64_t found = equalBytes(word, seq)) return at + (std::countr_zero(found) >> 3);
+        }
+        const auto* slot = static_cast<const uint8_t*>(std::memchr(back_ + kNear, seq, 256 - kNear));
+        return static_cast<int32_t>(slot - back_);
+    }
+
     uint64_t front_;     // entries 0..7
     uint64_t middle_;    // entries 8..15
     uint8_t back_[256];  // entries 16..255 at their places (the first sixteen bytes are stale)
