@@ -172,25 +172,20 @@ void leafWeights(uint32_t* weights, const int32_t* frequencies, int32_t alphabet
     for (int32_t i = 0; i < alphabetSize; ++i) weights[i + 1] = static_cast<uint32_t>(std::max(frequencies[i], 1)) << 8;
 }
 
-}  // namespace
-
-void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alphabetSize, int32_t maxLength) {
-    uint32_t weights[kMaxAlphabet + 1];
-    leafWeights(weights, frequencies, alphabetSize);
+// A first tree too long: the weights are roughly halved (w -> 1 + w/2) and
+// the tree built again, until its lengths fit.
+void rebuildUntilFits(uint8_t* lengths, uint32_t* weights, int32_t alphabetSize, int32_t maxLength) {
     TreeBuild tree;
-    while (true) {
+    do {
+        for (int32_t i = 1; i <= alphabetSize; ++i) weights[i] = (1 + (weights[i] >> 8) / 2) << 8;
         tree.start(weights, alphabetSize);
         joinAll<1>({&tree});
-        if (tree.lengths(lengths, maxLength)) return;
-        for (int32_t i = 1; i <= alphabetSize; ++i) weights[i] = (1 + (weights[i] >> 8) / 2) << 8;
-    }
+    } while (!tree.lengths(lengths, maxLength));
 }
-
-namespace {
 
 // A build is a chain of dependent loads; several independent ones in step
 // keep the processor busy while each waits. All take alphabetSize - 1
-// joins. A table whose first tree is too long is built again on its own.
+// joins. A table whose first tree is too long goes on alone from there.
 template <std::size_t N>
 void makeCodeLengthsTogether(uint8_t* const* lengths, const int32_t* const* frequencies, int32_t alphabetSize,
                              int32_t maxLength) {
@@ -204,25 +199,30 @@ void makeCodeLengthsTogether(uint8_t* const* lengths, const int32_t* const* freq
     }
     joinAll<N>(all);
     for (std::size_t k = 0; k < N; ++k) {
-        if (!trees[k].lengths(lengths[k], maxLength)) makeCodeLengths(lengths[k], frequencies[k], alphabetSize, maxLength);
+        if (!trees[k].lengths(lengths[k], maxLength)) rebuildUntilFits(lengths[k], weights[k].data(), alphabetSize, maxLength);
     }
 }
 
 }  // namespace
 
+void makeCodeLengths(uint8_t* lengths, const int32_t* frequencies, int32_t alphabetSize, int32_t maxLength) {
+    makeCodeLengthsTogether<1>(&lengths, &frequencies, alphabetSize, maxLength);
+}
+
 void makeCodeLengthsOfTables(uint8_t* const* lengths, const int32_t* const* frequencies, int32_t count,
                              int32_t alphabetSize, int32_t maxLength) {
     // Three in step gain a little over two; one alone gains nothing.
     while (count > 0) {
+        int32_t step = 1;
         if (count == 1) {
-            makeCodeLengths(lengths[0], frequencies[0], alphabetSize, maxLength);
-            return;
-        }
-        const int32_t step = (count == 2 || count == 4) ? 2 : 3;
-        if (step == 2)
+            makeCodeLengthsTogether<1>(lengths, frequencies, alphabetSize, maxLength);
+        } else if (count == 2 || count == 4) {
             makeCodeLengthsTogether<2>(lengths, frequencies, alphabetSize, maxLength);
-        else
+            step = 2;
+        } else {
             makeCodeLengthsTogether<3>(lengths, frequencies, alphabetSize, maxLength);
+            step = 3;
+        }
         lengths += step;
         frequencies += step;
         count -= step;
