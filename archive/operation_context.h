@@ -57,6 +57,12 @@ struct WalkTotals {
     // more, for example); the walk stops and packing refuses with this text.
     std::string refusal;
     bool fatalReported = false;  // a fatal report returned (only a test double returns)
+    // Items and files the walk left out (each reported, now or in
+    // `omissions`); packing that leaves anything out does not succeed.
+    int64_t leftOut = 0;
+    // Reports of what was left out that no message of the walk's own gave,
+    // each naming the path and the reason, given together at the end.
+    std::vector<std::string> omissions;
     // A file the walk leaves out wherever it appears: the archive being written.
     bool hasExcludedFile = false;
     uint64_t excludedDevice = 0;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/file_drivers.h"
 
@@ -31,6 +32,21 @@ public:
     // The read-only warning box: `text`, caption "Warning", warning icon, Yes
     // and No. True for Yes.
     virtual bool confirmReadOnlyOverwrite(const std::string& text) = 0;
+
+    // Before packing onto an existing file at the archive path: the question
+    // "File NAME already exists. Overwrite ?" with Yes and No (zor-cli:
+    // --force, or the question on a terminal). `isArchive` tells whether
+    // the file is a finished ZOR archive, so that the person can be told
+    // when it is not. True replaces it.
+    virtual bool confirmArchiveOverwrite(const std::string& path, bool isArchive) = 0;
+
+    // What an operation left out without one of its own messages (an
+    // unreadable folder, a FIFO, a link to a folder), each line naming the
+    // path and the reason, reported together once the operation ends. The
+    // window shows one box; by default each line is a recoverable error.
+    virtual void reportOmissions(const std::vector<std::string>& lines) {
+        for (const std::string& line : lines) reportError(line, false);
+    }
 
     // The decrypt-password dialog, shown modally. Nothing for Cancel. The
     // dialog keeps its text until clearDecryptPassword().

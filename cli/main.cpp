@@ -5,9 +5,11 @@
 #include "cli/codec_commands.h"
 #include "cli/exit_status.h"
 #include "platform/heap_tuning.h"
+#include "platform/signal_cleanup.h"
 
 int main(int argc, char** argv) {
     zor::keepFreedMemoryForReuse();
+    zor::installPartFileRemovalOnSignals();
     CLI::App app{"zor-cli - the command-line companion of the ZOR archiver"};
     app.set_version_flag("--version", "zor-cli 2.00 (build 61)");
     app.require_subcommand(1);

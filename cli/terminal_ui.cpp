@@ -158,6 +158,8 @@ QuestionAnswer TerminalUi::askQuestion(const std::string& label) {
     }
 }
 
+bool TerminalUi::confirmArchiveOverwrite(const std::string&, bool) { return true; }
+
 bool TerminalUi::confirmReadOnlyOverwrite(const std::string& text) {
     if (options_.overwrite != OverwriteMode::Ask) return options_.overwrite == OverwriteMode::All;
     for (;;) {

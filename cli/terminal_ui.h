@@ -45,6 +45,7 @@ public:
 
     QuestionAnswer askQuestion(const std::string& label) override;
     bool confirmReadOnlyOverwrite(const std::string& text) override;
+    bool confirmArchiveOverwrite(const std::string& path, bool isArchive) override;
     std::optional<std::string> askDecryptPassword() override;
     void clearDecryptPassword() override {}
 

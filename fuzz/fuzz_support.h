@@ -41,6 +41,7 @@ public:
     void pumpMessages() override {}
     QuestionAnswer askQuestion(const std::string&) override { return QuestionAnswer::All; }
     bool confirmReadOnlyOverwrite(const std::string&) override { return true; }
+    bool confirmArchiveOverwrite(const std::string&, bool) override { return false; }
     std::optional<std::string> askDecryptPassword() override { return password; }
     void clearDecryptPassword() override {}
     void showProgress() override {}

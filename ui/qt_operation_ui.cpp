@@ -75,6 +75,14 @@ bool QtOperationUi::confirmReadOnlyOverwrite(const std::string& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+bool QtOperationUi::confirmArchiveOverwrite(const std::string& path, bool) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Question"),
+                    fromLocal("File " + path + " already exists. Overwrite ?"), QMessageBox::Yes | QMessageBox::No,
+                    windows_.owner);
+    box.setObjectName(QStringLiteral("ArchiveOverwriteQuestion"));
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<std::string> QtOperationUi::askDecryptPassword() {
     if (windows_.decrypt->exec() == mrCancel) return std::nullopt;
     return windows_.decrypt->password().toStdString();

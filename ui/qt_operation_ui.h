@@ -51,6 +51,7 @@ public:
     // OperationUi
     QuestionAnswer askQuestion(const std::string& label) override;
     bool confirmReadOnlyOverwrite(const std::string& text) override;
+    bool confirmArchiveOverwrite(const std::string& path, bool isArchive) override;
     std::optional<std::string> askDecryptPassword() override;
     void clearDecryptPassword() override;
     void showProgress() override;

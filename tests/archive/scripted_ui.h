@@ -23,6 +23,8 @@ public:
     std::deque<QuestionAnswer> questionAnswers;
     std::deque<bool> readOnlyAnswers;
     std::deque<std::optional<std::string>> passwords;
+    // The answer to replacing an existing file at the archive path.
+    bool replaceArchive = true;
     // Raise the abort flag when the current-file label shows this text.
     std::string abortAtFile;
     // Called whenever the current-file label changes to a non-empty text.
@@ -31,6 +33,7 @@ public:
     std::vector<Report> reports;
     std::vector<std::string> questions;
     std::vector<std::string> readOnlyWarnings;
+    std::vector<std::string> archiveOverwriteQuestions;
     std::vector<std::string> actionLabels;
     std::vector<std::string> currentFiles;
     int passwordPrompts = 0;
@@ -63,6 +66,10 @@ public:
         const bool answer = readOnlyAnswers.front();
         readOnlyAnswers.pop_front();
         return answer;
+    }
+    bool confirmArchiveOverwrite(const std::string& path, bool) override {
+        archiveOverwriteQuestions.push_back(path);
+        return replaceArchive;
     }
     std::optional<std::string> askDecryptPassword() override {
         ++passwordPrompts;

@@ -1,0 +1,12 @@
+// file_messages.h - a message about one file: the product's text with the path before it and the system's reason after.
+#pragma once
+
+#include <string>
+
+namespace zor {
+
+// "PATH: TEXT", and " (REASON)" with the system's text for `error` when it is not 0:
+// "docs/a.txt: Cannot open input file (Permission denied)".
+std::string aboutFile(const std::string& path, const std::string& text, int error = 0);
+
+}  // namespace zor
