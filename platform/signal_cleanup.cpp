@@ -20,7 +20,7 @@ struct Slot {
 
 Slot slots[kSlots];
 
-constexpr int kFatalSignals[] = {SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kFatalSignals[] = {SIGTERM, SIGHUP, SIGQUIT, SIGINT};
 
 void onFatalSignal(int signalNumber) {
     removePartFilesNow();
@@ -65,7 +65,6 @@ FatalSignalsBlocked::FatalSignalsBlocked() {
     sigset_t blocked;
     sigemptyset(&blocked);
     for (int signalNumber : kFatalSignals) sigaddset(&blocked, signalNumber);
-    sigaddset(&blocked, SIGINT);
     ::pthread_sigmask(SIG_BLOCK, &blocked, &previous_);
 }
 

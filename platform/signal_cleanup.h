@@ -20,13 +20,15 @@ void unregisterPartFile(int slot);
 // Removes every registered file. Async-signal-safe: for signal handlers.
 void removePartFilesNow();
 
-// Installs handlers for SIGTERM, SIGHUP and SIGQUIT that remove the part
+// Installs handlers for SIGTERM, SIGHUP, SIGQUIT and SIGINT that remove the part
 // files and then end the process by the same signal, and ignores SIGPIPE so
 // that a write to a closed pipe fails with EPIPE and is reported instead of
-// ending the process.
+// ending the process. An interface that makes Ctrl+C an abort request
+// installs its own SIGINT handler over this one, and calls
+// removePartFilesNow() itself before a second Ctrl+C ends the process.
 void installPartFileRemovalOnSignals();
 
-// Blocks the signals above and SIGINT for the lifetime of the object (in this thread),
+// Blocks the signals above for the lifetime of the object (in this thread),
 // so that a file is never created without being registered, or renamed
 // into place while a handler could still remove it by its part name.
 class FatalSignalsBlocked {
