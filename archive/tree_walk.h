@@ -5,13 +5,29 @@
 // each folder's entry before its contents (pre-order). Paths inside the
 // archive use "\" between components; a folder's path ends with "\".
 //
-// What cannot be stored is left out with a message and the walk goes on: a
-// name holding "\" (it would read back as two components), a path too long
-// for the 16-bit name length, and anything that is neither a regular file
-// nor a folder. Links to files are stored as the files they point to;
-// links to folders inside a selected folder are not followed (they could
-// loop). A file of 4 GiB or more, or a byte total beyond 32 bits, cannot be
+// Nothing is left out without a word, and the walk goes on past it. Each
+// item left out counts in `walk.leftOut`: a selected item that cannot be
+// opened (kCannotOpenForLengthMessage, with its path and the reason, at
+// once), a name holding "\" (it would read back as two components) and a
+// path too long for the 16-bit name length (each with a message of its own
+// at once); and, each as a line "PATH: reason" in `walk.omissions` for the
+// caller to give together at the end, a folder that cannot be read (it
+// keeps its own entry), anything that is neither a regular file nor a
+// folder, a link to a folder inside a selected folder (not followed: it
+// could loop), a dangling link, the archive being written, and a selected
+// name extraction would refuse (a drive such as "c:foo"). Links to files
+// are stored as the files they point to; a selected link is followed.
+// Two items of one folder whose names differ only in letter case are both
+// listed, but the pair is reported in `omissions` and counted in
+// `leftOut`, since only one can be extracted. A name longer than 2559
+// bytes is listed and reported in `omissions` without being counted.
+//
+// A file of 4 GiB or more, or a byte total beyond 32 bits, cannot be
 // counted by the format: the walk stops and sets `walk.refusal`.
+//
+// Folders are read through descriptors, so depth and path length are
+// bounded only by the archive's names, and only a few descriptors are
+// open at once however deep the tree (see tree_walk.cpp).
 #pragma once
 
 #include <cstddef>
@@ -23,7 +39,8 @@ namespace zor {
 
 inline constexpr char kCannotOpenForLengthMessage[] = "Cannot open file for length reading";
 
-// Walks `context.selection` into `context.items` and `context.walk`. Stops
+// Walks `context.selection` into `context.items` and `context.walk` (all of
+// whose counts, `leftOut` and `omissions` included, start again). Stops
 // early when an abort is requested, a fatal report returns, or a refusal is set.
 // `listed`, when given, hears of each item as soon as it is in the list.
 void TotalLength(OperationContext& context, const std::function<void(std::size_t index)>& listed = {});
