@@ -74,9 +74,7 @@ public:
             const std::string path = item.name + "\\";
             if (!storable(path, diskPath) || !safeAtTop(path, diskPath, true)) return;
             const bool longNameReported = note(path, diskPath, selectedNames_, false, true);
-            const int fd = openFolder(AT_FDCWD, diskPath, true);
-            const int error = errno;
-            enterFolder(path, diskPath, fd, error, longNameReported);
+            enterFolder(path, diskPath, AT_FDCWD, diskPath, true, longNameReported);
             walkFolders();
         } else if (found.kind == DirectoryEntry::Kind::File) {
             // The item is opened for reading, as it will be at its turn, so
@@ -114,12 +112,15 @@ private:
         bool longNameReported = false;  // its own long name was reported, which covers what it holds
     };
 
-    // Lists the folder `path` (open as `fd`, or not opened for `error`) and
-    // reads what it holds onto the stack; SizeDir's first step.
-    void enterFolder(const std::string& path, const std::string& diskPath, int fd, int error, bool longNameReported) {
+    // Lists the folder `path`, then opens it as `name` in the folder open as
+    // `at` and reads what it holds onto the stack; SizeDir's first step.
+    void enterFolder(const std::string& path, const std::string& diskPath, int at, const std::string& name,
+                     bool followLink, bool longNameReported) {
         list({path, 1, walk_.currentDepth, diskPath, 0});
         ++walk_.currentDepth;
         if (++walk_.folders % 20 == 0) ui_.setTotalDirectories(walk_.folders);
+        const int fd = openFolder(at, name, followLink);
+        const int error = errno;
 
         Folder folder;
         folder.path = path;
@@ -178,9 +179,7 @@ private:
             if (entry.isLink) return leaveOut(diskPath, "Not packed: it is a link to a folder");
             if (!storable(path + "\\", diskPath)) return;
             const bool longNameReported = note(path + "\\", diskPath, parent.names, parent.longNameReported, true);
-            const int fd = openFolder(parent.fd, entry.name, false);
-            const int error = errno;
-            enterFolder(path + "\\", diskPath, fd, error, longNameReported);
+            enterFolder(path + "\\", diskPath, parent.fd, entry.name, false, longNameReported);
             return;
         }
         case DirectoryEntry::Kind::File:
