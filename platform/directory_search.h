@@ -59,7 +59,7 @@ private:
 // The descriptor of the folder `name` inside the folder open as `at`
 // (AT_FDCWD: the current folder; `name` may be a path of any length), open
 // for searching; -1 with errno set when it cannot be opened or is no
-// folder. Without `followLink` a link at `name` itself is refused (ELOOP),
+// folder. Without `followLink` a link at `name` itself is refused (ENOTDIR),
 // so the folder opened is the one that was listed, not one a link swapped in
 // since leads to.
 int openFolder(int at, const std::string& name, bool followLink);

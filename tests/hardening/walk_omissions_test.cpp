@@ -17,32 +17,12 @@
 #include "archive/tree_walk.h"
 #include "platform/directory_search.h"
 #include "tests/archive/archive_fixture.h"
+#include "tests/platform/nested_folders.h"
 
 namespace zor::test {
 namespace {
 
 using OnListed = std::function<void(const PackItem&)>;
-
-// Makes `depth` nested folders named `name` below `base` through
-// descriptors (their paths may be too long for one call) and a file
-// "bottom" in the deepest; returns the relative disk path of that folder.
-std::string makeNestedFolders(const std::string& base, int depth, const std::string& name) {
-    int fd = ::open(base.c_str(), O_RDONLY | O_DIRECTORY);
-    std::string path;
-    for (int level = 0; level < depth && fd >= 0; ++level) {
-        ::mkdirat(fd, name.c_str(), 0755);
-        const int inner = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-        ::close(fd);
-        fd = inner;
-        path += (path.empty() ? "" : "/") + name;
-    }
-    EXPECT_GE(fd, 0);
-    const int file = ::openat(fd, "bottom", O_WRONLY | O_CREAT, 0644);
-    EXPECT_EQ(::write(file, "deep", 4), 4);
-    ::close(file);
-    ::close(fd);
-    return path;
-}
 
 int openDescriptors() {
     int count = 0;
@@ -97,6 +77,8 @@ struct OmittedCase {
     bool keepsOwnEntry = false;    // an unreadable folder is still stored as an empty folder
     bool modeBitsOnly = false;     // made unreadable by its mode, which does not stop root
 };
+
+void PrintTo(const OmittedCase& omitted, std::ostream* out) { *out << omitted.label; }
 
 void unixSocketAt(const std::string& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -280,6 +262,8 @@ struct CollisionCase {
     const char* entryName;            // the name both take in the archive
     std::size_t items;
 };
+
+void PrintTo(const CollisionCase& collision, std::ostream* out) { *out << collision.label; }
 
 class NameCollision : public WalkOmissions, public testing::WithParamInterface<CollisionCase> {};
 

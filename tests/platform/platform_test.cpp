@@ -1,5 +1,8 @@
 // platform_test.cpp - attributes, DOS times, directory search, folders and volumes on a real file system.
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -11,11 +14,13 @@
 #include "platform/folders.h"
 #include "platform/regular_file.h"
 #include "platform/volumes.h"
+#include "tests/platform/nested_folders.h"
 #include "tests/platform/temp_folder.h"
 
 namespace zor {
 namespace {
 
+using test::makeNestedFolders;
 using test::TempFolder;
 using test::writeFile;
 
@@ -105,10 +110,45 @@ TEST(DirectorySearch, ListsEveryEntryButDotAndDotDotWithKindAndSize) {
         }
         if (entry.name == "dangling") {
             EXPECT_EQ(entry.kind, DirectoryEntry::Kind::Missing);
+            EXPECT_EQ(entry.error, ENOENT);
         }
     }
     EXPECT_EQ(names, (std::set<std::string>{"a.txt", ".hidden", "sub", "link", "dangling"}));
     EXPECT_FALSE(search.open(folder / "missing"));
+    EXPECT_EQ(search.error(), ENOENT);
+}
+
+TEST(DirectorySearch, ThroughADescriptorReadsFromTheStartAndOpensNoLinkUnlessAsked) {
+    TempFolder folder;
+    writeFile(folder / "sub/one", "1");
+    writeFile(folder / "sub/two", "2");
+    ASSERT_EQ(::symlink("sub", (folder / "link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((folder / "sub/pipe").c_str(), 0644), 0);
+    const int top = openFolder(AT_FDCWD, folder.path(), false);
+    ASSERT_GE(top, 0);
+    EXPECT_EQ(openFolder(top, "link", false), -1) << "a link swapped in for a listed folder is not followed";
+    EXPECT_EQ(openFolder(top, "sub/one", false), -1);
+    EXPECT_EQ(errno, ENOTDIR);
+    const int sub = openFolder(top, "link", true);
+    ASSERT_GE(sub, 0);
+    ::close(top);
+
+    for (int pass = 0; pass < 2; ++pass) {  // the second search starts at the first entry again
+        DirectorySearch search;
+        ASSERT_TRUE(search.open(sub));
+        std::set<std::string> names;
+        DirectoryEntry entry;
+        while (search.next(entry)) {
+            names.insert(entry.name);
+            if (entry.name == "pipe") {
+                EXPECT_EQ(entry.type, static_cast<mode_t>(S_IFIFO));
+            }
+        }
+        EXPECT_EQ(search.error(), 0);
+        EXPECT_EQ(names, (std::set<std::string>{"one", "two", "pipe"}));
+    }
+    EXPECT_EQ(examineDescriptor(sub).kind, DirectoryEntry::Kind::Folder);
+    ::close(sub);
 }
 
 TEST(Folders, CreatePathMakesEveryMissingFolderAndRemoveDeletes) {
@@ -155,6 +195,41 @@ TEST(RegularFile, OpensFilesButNeverWaitsOnAPipeOrOpensAFolder) {
     EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0) << "reads must block like those of any opened file";
     ::close(fd);
     EXPECT_EQ(openRegularDescriptor(folder / "pipe", status), -1);
+}
+
+// A path longer than one system call takes, with a link to a folder along
+// the way and a link to the file at its end, both followed.
+TEST(RegularFile, OpensAPathLongerThanPathMaxComponentByComponent) {
+    TempFolder folder;
+    const std::string name(200, 'p');
+    const std::string upper = makeNestedFolders(folder.path(), 10, name);
+    const std::string lower = makeNestedFolders(folder / upper, 15, name, [](int deepest) {
+        EXPECT_EQ(::symlinkat("bottom", deepest, "link"), 0);
+        EXPECT_EQ(::mkfifoat(deepest, "pipe", 0644), 0);
+    });
+    ASSERT_EQ(::symlink(name.c_str(), (folder / upper + "/hop").c_str()), 0);
+    const std::string throughHop = upper + "/hop" + lower.substr(name.size());
+    ASSERT_GT(throughHop.size(), static_cast<std::size_t>(PATH_MAX));
+
+    const int saved = ::open(".", O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::chdir(folder.path().c_str()), 0);
+    for (const std::string& path : {throughHop + "/link", folder / throughHop + "/link", "./" + throughHop + "//bottom"}) {
+        std::FILE* file = openRegularFile(path);
+        ASSERT_NE(file, nullptr) << path.substr(0, 40) << " " << std::strerror(errno);
+        char bytes[8] = {};
+        EXPECT_EQ(std::fread(bytes, 1, sizeof bytes, file), 4u);
+        EXPECT_EQ(std::string(bytes), "deep");
+        std::fclose(file);
+    }
+    struct stat status {};
+    EXPECT_EQ(openRegularDescriptor(throughHop + "/pipe", status), -1) << "no writer: a blocking open would hang here";
+    EXPECT_EQ(openRegularDescriptor(throughHop + "/missing", status), -1);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(openRegularDescriptor(throughHop, status), -1) << "a folder";
+    EXPECT_EQ(examinePath(throughHop + "/link").kind, DirectoryEntry::Kind::File);
+    EXPECT_EQ(examinePath(throughHop + "/link").size, 4u);
+    EXPECT_EQ(::fchdir(saved), 0);
+    ::close(saved);
 }
 
 TEST(Volumes, KeepsRealFileSystemsRootFirstAndDecodesEscapes) {
