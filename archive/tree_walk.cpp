@@ -73,7 +73,7 @@ public:
         if (found.kind == DirectoryEntry::Kind::Folder) {
             const std::string path = item.name + "\\";
             if (!storable(path, diskPath) || !safeAtTop(path, diskPath, true)) return;
-            const bool longNameReported = note(path, diskPath, selectedNames_, false, true);
+            const bool longNameReported = note(path, item.name, diskPath, selectedNames_, false, true);
             enterFolder(path, diskPath, AT_FDCWD, diskPath, true, longNameReported);
             walkFolders();
         } else if (found.kind == DirectoryEntry::Kind::File) {
@@ -88,7 +88,7 @@ public:
             opened.size = static_cast<uint64_t>(status.st_size);
             opened.device = status.st_dev;
             opened.inode = status.st_ino;
-            file(item.name, diskPath, opened, selectedNames_, false);
+            file(item.name, item.name, diskPath, opened, selectedNames_, false);
         } else if (found.kind == DirectoryEntry::Kind::Other) {
             leaveOut(diskPath, notPackedKind(found.type));
         } else {
@@ -178,12 +178,13 @@ private:
             // A link to a folder is not followed: it could lead back up and never end.
             if (entry.isLink) return leaveOut(diskPath, "Not packed: it is a link to a folder");
             if (!storable(path + "\\", diskPath)) return;
-            const bool longNameReported = note(path + "\\", diskPath, parent.names, parent.longNameReported, true);
+            const bool longNameReported =
+                note(path + "\\", entry.name, diskPath, parent.names, parent.longNameReported, true);
             enterFolder(path + "\\", diskPath, parent.fd, entry.name, false, longNameReported);
             return;
         }
         case DirectoryEntry::Kind::File:
-            return file(path, diskPath, entry, parent.names, parent.longNameReported);
+            return file(path, entry.name, diskPath, entry, parent.names, parent.longNameReported);
         case DirectoryEntry::Kind::Other:
             return leaveOut(diskPath, notPackedKind(entry.type));
         case DirectoryEntry::Kind::Missing:
@@ -225,8 +226,8 @@ private:
         }
     }
 
-    void file(const std::string& path, const std::string& diskPath, const DirectoryEntry& found, ListedNames& names,
-              bool longNameReported) {
+    void file(const std::string& path, const std::string& name, const std::string& diskPath, const DirectoryEntry& found,
+              ListedNames& names, bool longNameReported) {
         if (walk_.hasExcludedFile && found.device == walk_.excludedDevice && found.inode == walk_.excludedInode) {
             return leaveOut(diskPath, "Not packed: it is the archive being written");
         }
@@ -240,7 +241,7 @@ private:
             walk_.refusal = "The selection holds more than 4.294.967.295 bytes; a ZOR archive cannot hold it.";
             return;
         }
-        note(path, diskPath, names, longNameReported, false);
+        note(path, name, diskPath, names, longNameReported, false);
         list({path, 0, walk_.currentDepth, diskPath, found.size});
         if (++walk_.files % 50 == 0) ui_.setTotalFiles(walk_.files);
     }
@@ -275,16 +276,15 @@ private:
         return !unsafe;
     }
 
-    // What the person should know of an item about to be listed: another
-    // item of its folder takes the same name in the archive (both are
-    // stored, but only one can be extracted), or its name is longer than
-    // older programs read (reported once for a folder and all it holds).
-    // True when the long name was reported here or above.
-    bool note(const std::string& path, const std::string& diskPath, ListedNames& names, bool longNameReported,
-              bool isFolder) {
-        std::string name = toEntryName(path);
-        if (isFolder) name.pop_back();  // a file and a folder of one name collide too
-        const auto [taken, added] = names.try_emplace(name, diskPath);
+    // What the person should know of an item about to be listed as `path`
+    // (whose last component on disk is `name`): another item of its folder
+    // takes the same name in the archive (both are stored, but only one can
+    // be extracted; a file and a folder collide too), or its name is longer
+    // than older programs read (reported once for a folder and all it
+    // holds). True when the long name was reported here or above.
+    bool note(const std::string& path, const std::string& name, const std::string& diskPath, ListedNames& names,
+              bool longNameReported, bool isFolder) {
+        const auto [taken, added] = names.try_emplace(toEntryName(name), diskPath);
         if (!added && taken->second != diskPath) {
             ++walk_.leftOut;
             walk_.omissions.push_back(taken->second + " and " + diskPath + " have the same name in the archive: " +
