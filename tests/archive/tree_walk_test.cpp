@@ -3,8 +3,8 @@
 
 #include "archive/totals_text.h"
 #include "archive/tree_walk.h"
-#include "platform/directory_search.h"
 #include "tests/archive/archive_fixture.h"
+#include "tests/platform/folder_helpers.h"
 
 namespace zor::test {
 namespace {
@@ -23,16 +23,6 @@ protected:
         for (const auto& item : context.items) result.push_back(item.path);
         return result;
     }
-
-    // The names of a folder in the order the file system lists them.
-    std::vector<std::string> listed(const std::string& path) const {
-        std::vector<std::string> names;
-        DirectorySearch search;
-        DirectoryEntry entry;
-        search.open(path);
-        while (search.next(entry)) names.push_back(entry.name);
-        return names;
-    }
 };
 
 TEST_F(TreeWalk, FoldersComeBeforeTheirContentsInFileSystemOrder) {
@@ -43,7 +33,7 @@ TEST_F(TreeWalk, FoldersComeBeforeTheirContentsInFileSystemOrder) {
     walk({"Top", "single.txt"});
 
     std::vector<std::string> expected = {"Top\\"};
-    for (const auto& name : listed(folder / "Top")) {
+    for (const auto& name : namesInListOrder(folder / "Top")) {
         if (name == "sub") {
             expected.push_back("Top\\sub\\");
             expected.push_back("Top\\sub\\b.txt");

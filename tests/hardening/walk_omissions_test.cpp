@@ -17,7 +17,7 @@
 #include "archive/tree_walk.h"
 #include "platform/directory_search.h"
 #include "tests/archive/archive_fixture.h"
-#include "tests/platform/nested_folders.h"
+#include "tests/platform/folder_helpers.h"
 
 namespace zor::test {
 namespace {
@@ -48,15 +48,6 @@ protected:
         std::vector<std::string> result;
         for (const auto& item : context.items) result.push_back(item.path);
         return result;
-    }
-
-    static std::vector<std::string> namesIn(const std::string& path) {
-        std::vector<std::string> names;
-        DirectorySearch search;
-        DirectoryEntry entry;
-        search.open(path);
-        while (search.next(entry)) names.push_back(entry.name);
-        return names;
     }
 
     // Every report of the walk: those given at once, then the omissions.
@@ -166,7 +157,7 @@ TEST_P(OmittedItem, IsReportedWithItsPathAndCountedWhileTheRestIsListedInOrder) 
         walk({"first", at, "last"}, onListed);
         expected = {"first", "last"};
     } else {
-        const std::vector<std::string> listedBefore = namesIn(folder / "d");
+        const std::vector<std::string> listedBefore = namesInListOrder(folder / "d");
         walk({"d"}, onListed);
         expected = {"d\\"};
         for (const auto& name : listedBefore) {

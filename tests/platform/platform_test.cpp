@@ -14,7 +14,7 @@
 #include "platform/folders.h"
 #include "platform/regular_file.h"
 #include "platform/volumes.h"
-#include "tests/platform/nested_folders.h"
+#include "tests/platform/folder_helpers.h"
 #include "tests/platform/temp_folder.h"
 
 namespace zor {

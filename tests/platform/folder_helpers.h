@@ -1,4 +1,4 @@
-// nested_folders.h - builds a chain of nested folders through descriptors, deeper than any path one system call takes.
+// folder_helpers.h - folders for walk tests: a chain nested deeper than one system call's path, and a folder's names in list order.
 #pragma once
 
 #include <fcntl.h>
@@ -7,6 +7,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
+
+#include "platform/directory_search.h"
 
 namespace zor::test {
 
@@ -31,6 +34,16 @@ inline std::string makeNestedFolders(const std::string& base, int depth, const s
     if (inDeepest) inDeepest(fd);
     ::close(fd);
     return path;
+}
+
+// The names of a folder in the order the file system lists them.
+inline std::vector<std::string> namesInListOrder(const std::string& path) {
+    std::vector<std::string> names;
+    DirectorySearch search;
+    DirectoryEntry entry;
+    search.open(path);
+    while (search.next(entry)) names.push_back(entry.name);
+    return names;
 }
 
 }  // namespace zor::test
