@@ -112,6 +112,7 @@ private:
         const std::string& leaf = components.back();
         bool replacing = false;
         bool restoreReadOnly = false;
+        mode_t permissions = 0;  // of a file replaced: the new one keeps them, as writing in place did
         struct stat existing {};
         if (::fstatat(parent.get(), leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
             if (isTheArchive(existing)) {
@@ -139,6 +140,7 @@ private:
                 restoreReadOnly = true;
             }
             replacing = true;
+            if (S_ISREG(existing.st_mode)) permissions = existing.st_mode & 0777;
         } else if (errno != ENOENT) {
             return leaveOut(entry, aboutFile(shownPath, "cannot be examined", errno));
         }
@@ -147,6 +149,7 @@ private:
         ui_.showProgress();
         NewFile file;
         if (!file.create(parent.get(), leaf)) return stop(aboutFile(shownPath, kCannotOpenFileMessage, errno));
+        if (permissions != 0) ::fchmod(file.descriptor(), permissions);
         const int written = ::fcntl(file.descriptor(), F_DUPFD_CLOEXEC, 0);
         std::FILE* output = written >= 0 ? ::fdopen(written, "wb") : nullptr;
         if (!output) {

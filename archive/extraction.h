@@ -9,7 +9,8 @@
 // What stands in the destination is never written through and never
 // removed unasked: each file is written to a new file in its folder and
 // put in place only when complete, replacing what stood at its path (a
-// file, a hard link, a symbolic link itself) only when the person agreed.
+// file, a hard link, a symbolic link itself) only when the person agreed;
+// a file replaced passes its permission bits on.
 // A file whose data turn out damaged, or that an abort cuts short, stays as
 // far as it got where nothing stood; where something stood, that stays
 // instead. A pipe, device, socket or folder at a file's path, and anything

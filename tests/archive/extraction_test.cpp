@@ -291,7 +291,8 @@ TEST_F(Extraction, AFileCutShortNeverCostsTheFileThatStoodAtItsPath) {
 }
 
 // A replaced file gets its stored time and read-only state through the new
-// file, and the file that stood there is not changed in any way.
+// file and keeps the permissions of the file it replaced (never a setuid
+// bit), and the file that stood there is not changed in any way.
 TEST_F(Extraction, AReplacedFileHasItsStoredTimeAndModeAndTheOldInodeIsUntouched) {
     writeFile(folder / "src/t.txt", "stored");
     setTime(folder / "src/t.txt", 1600000000);
@@ -299,7 +300,7 @@ TEST_F(Extraction, AReplacedFileHasItsStoredTimeAndModeAndTheOldInodeIsUntouched
     ASSERT_EQ(pack(folder / "t.zor", {"t.txt"}, folder / "src"), OperationOutcome::Succeeded);
     writeFile(folder / "keep.txt", "kept");
     setTime(folder / "keep.txt", 1500000000);
-    ::chmod((folder / "keep.txt").c_str(), 0640);
+    ::chmod((folder / "keep.txt").c_str(), 04640);
     ::mkdir((folder / "out").c_str(), 0755);
     ASSERT_EQ(::link((folder / "keep.txt").c_str(), (folder / "out/t.txt").c_str()), 0);
 
@@ -307,11 +308,13 @@ TEST_F(Extraction, AReplacedFileHasItsStoredTimeAndModeAndTheOldInodeIsUntouched
     EXPECT_EQ(extract(folder / "t.zor", folder / "out"), OperationOutcome::Succeeded);
     EXPECT_EQ(readFile(folder / "out/t.txt"), "stored");
     EXPECT_EQ(modificationTime(folder / "out/t.txt"), 1600000000);
-    EXPECT_TRUE(isReadOnly(folder / "out/t.txt"));
+    struct stat replaced {};
+    ASSERT_EQ(::stat((folder / "out/t.txt").c_str(), &replaced), 0);
+    EXPECT_EQ(replaced.st_mode & 07777, 0440u) << "the old permissions without their write bits";
     struct stat kept {};
     ASSERT_EQ(::stat((folder / "keep.txt").c_str(), &kept), 0);
     EXPECT_EQ(readFile(folder / "keep.txt"), "kept");
-    EXPECT_EQ(kept.st_mode & 07777, 0640u);
+    EXPECT_EQ(kept.st_mode & 07777, 04640u);
     EXPECT_EQ(kept.st_mtime, 1500000000);
     EXPECT_EQ(kept.st_nlink, 1u);
 }
