@@ -15,7 +15,7 @@
 namespace zor::test {
 namespace {
 
-enum class Planted { HardLink, ReadOnlyHardLink, Pipe, FileLink, FolderLink, FileAtFolder, FolderAtFile };
+enum class Planted { HardLink, ReadOnlyHardLink, Pipe, PipeAtFolder, FileLink, FolderLink, FileAtFolder, FolderAtFile };
 
 struct HostileCase {
     const char* name;
@@ -46,6 +46,8 @@ const HostileCase kCases[] = {
      extractedWith("top.txt", "file: victim\n"), nullptr},
     {"PipeNeverOpened", Planted::Pipe, true, OperationOutcome::Failed, extractedWith("top.txt", "other"),
      "is a named pipe, not a file"},
+    {"PipeAtAFolderPathNeverOpened", Planted::PipeAtFolder, true, OperationOutcome::Failed, extractedWith("d", "other"),
+     "is a named pipe, not a folder"},
     {"FileLinkReplacedItself", Planted::FileLink, true, OperationOutcome::Succeeded, kExtracted, nullptr},
     {"FileLinkSkipped", Planted::FileLink, false, OperationOutcome::Succeeded,
      extractedWith("top.txt", "link -> ../outside/victim.txt"), nullptr},
@@ -85,10 +87,13 @@ protected:
             case Planted::ReadOnlyHardLink: ::chmod(victim.c_str(), 0444); [[fallthrough]];
             case Planted::HardLink: ASSERT_EQ(::link(victim.c_str(), (out + "/top.txt").c_str()), 0); break;
             case Planted::Pipe:
-                ASSERT_EQ(::mkfifo((out + "/top.txt").c_str(), 0666), 0);
-                pipeReader = ::open((out + "/top.txt").c_str(), O_RDONLY | O_NONBLOCK);
+            case Planted::PipeAtFolder: {
+                const std::string pipe = out + (planted == Planted::Pipe ? "/top.txt" : "/d");
+                ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+                pipeReader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
                 ASSERT_GE(pipeReader, 0);
                 break;
+            }
             case Planted::FileLink: ASSERT_EQ(::symlink("../outside/victim.txt", (out + "/top.txt").c_str()), 0); break;
             case Planted::FolderLink: ASSERT_EQ(::symlink("../outside", (out + "/d").c_str()), 0); break;
             case Planted::FileAtFolder: writeFile(out + "/d", "mine\n"); break;
@@ -141,7 +146,8 @@ TEST_P(HostileDestinationTest, NothingOutsideChangesAndNothingInTheWayIsRemoved)
         EXPECT_NE(text.find(folder / "out/"), std::string::npos) << "names the path: " << text;
     }
     // A folder in the way leaves out the folder entry and the file below it; anything else one file.
-    const bool folderInTheWay = c.planted == Planted::FolderLink || c.planted == Planted::FileAtFolder;
+    const bool folderInTheWay = c.planted == Planted::FolderLink || c.planted == Planted::FileAtFolder ||
+                                c.planted == Planted::PipeAtFolder;
     EXPECT_EQ(leftOut, c.leftOutReason ? (folderInTheWay ? 2u : 1u) : 0u);
     EXPECT_EQ(ui.reports.size(), leftOut) << "nothing else is reported";
 }
