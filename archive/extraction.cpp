@@ -1,6 +1,7 @@
 // extraction.cpp - ExtractArchive: the entry walk, the overwrite questions and writing one file.
 #include "archive/extraction.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -10,19 +11,32 @@
 #include "archive/clean_up.h"
 #include "archive/decode_ahead.h"
 #include "archive/entry_names.h"
+#include "archive/file_messages.h"
 #include "archive/password_prompt.h"
 #include "archive/report_counter.h"
 #include "archive/safe_destination.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
+#include "platform/new_file.h"
 
 namespace zor {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+// A folder descriptor closed when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    bool open() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
 };
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 class Extractor {
 public:
@@ -41,6 +55,7 @@ public:
         if (header.isPasswordProtected()) {
             bool cancelled = false;
             password_ = askArchivePassword(context_, header, cancelled);
+            if (!password_ && cancelled && ui_.abortRequested()) return abort();
             if (!password_) return end(cancelled ? OperationOutcome::Cancelled : OperationOutcome::Failed);
         }
         if (!context_.listSelection.empty()) return failAndEnd(kSelectedNotSupportedMessage);
@@ -63,12 +78,13 @@ public:
             auto reason = unsafeEntryNameReason(entry.name, entry.record.folder());
             if (!reason && !entryRecordAgrees(entry)) reason = "its record is damaged";
             if (reason) {
-                ui_.reportError("Entry \"" + printable(entry.name) + "\" was not extracted: " + *reason + ".", false);
-                outcome_ = OperationOutcome::Failed;
+                leaveOut(entry, *reason);
                 continue;
             }
             if (entry.record.folder()) {
-                target_.makeFolder(splitEntryName(entry.name));  // an error here is ignored, as for an existing folder
+                // An existing folder is fine; anything else in the way is never removed.
+                std::string refusal;
+                if (!target_.makeFolder(splitEntryName(entry.name), refusal)) leaveOut(entry, refusal);
                 continue;
             }
             const OperationOutcome fileOutcome = extractFile(entry, index);
@@ -90,40 +106,55 @@ private:
         const std::vector<std::string> components = splitEntryName(entry.name);
         const std::string shownPath = destination_ + toDiskPath(entry.name);
         ui_.pumpMessages();
-        const int parent = target_.openParent(components);
-        if (parent < 0) return stop(kCannotOpenFileMessage);
+        std::string refusal;
+        const Descriptor parent(target_.openParent(components, refusal));
+        if (!parent.open()) return leaveOut(entry, refusal);
         const std::string& leaf = components.back();
+        bool replacing = false;
         bool restoreReadOnly = false;
+        mode_t permissions = 0;  // of a file replaced: the new one keeps them, as writing in place did
         struct stat existing {};
-        if (::fstatat(parent, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (::fstatat(parent.get(), leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
             if (isTheArchive(existing)) {
-                ::close(parent);
                 ui_.reportError("File " + shownPath + " is the archive being extracted; it was not overwritten.", false);
                 return OperationOutcome::Failed;
+            }
+            // A pipe or a device is never opened, and a folder is no file to overwrite.
+            if (!S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
+                return leaveOut(entry, shownPath + " is " + kindOfFile(existing) + ", not a file");
             }
             QuestionAnswer answer = QuestionAnswer::All;
             if (!overwriteAll_) {
                 ui_.hideProgress();
                 answer = ui_.askQuestion("File " + shownPath + " already exists. Overwrite ?");
+                if (ui_.abortRequested()) return abort();
             }
             if (answer == QuestionAnswer::All) overwriteAll_ = true;
-            if (answer != QuestionAnswer::Yes && answer != QuestionAnswer::All) return skip(parent);
-            if (S_ISLNK(existing.st_mode)) {
-                ::unlinkat(parent, leaf.c_str(), 0);  // replaced, never followed
-            } else if (S_ISREG(existing.st_mode) && !(existing.st_mode & S_IWUSR)) {
-                if (!ui_.confirmReadOnlyOverwrite("File " + shownPath + " is read-only. Overwrite ?")) return skip(parent);
-                ::fchmodat(parent, leaf.c_str(), (existing.st_mode | S_IWUSR) & 07777, 0);
+            if (answer != QuestionAnswer::Yes && answer != QuestionAnswer::All) return OperationOutcome::Succeeded;
+            // A link is replaced itself, so only a read-only file is asked about.
+            if (S_ISREG(existing.st_mode) && !(existing.st_mode & S_IWUSR)) {
+                const bool overwrite = ui_.confirmReadOnlyOverwrite("File " + shownPath + " is read-only. Overwrite ?");
+                if (ui_.abortRequested()) return abort();
+                if (!overwrite) return OperationOutcome::Succeeded;
                 ui_.enableAbort();
                 restoreReadOnly = true;
             }
+            replacing = true;
+            if (S_ISREG(existing.st_mode)) permissions = existing.st_mode & 0777;
+        } else if (errno != ENOENT) {
+            return leaveOut(entry, aboutFile(shownPath, "cannot be examined", errno));
         }
+
+        // What stood at the path stays untouched until the new file is complete.
         ui_.showProgress();
-        const int fd = ::openat(parent, leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-        ::close(parent);
-        FileHandle output(fd >= 0 ? ::fdopen(fd, "wb") : nullptr);
+        NewFile file;
+        if (!file.create(parent.get(), leaf)) return stop(aboutFile(shownPath, kCannotOpenFileMessage, errno));
+        if (permissions != 0) ::fchmod(file.descriptor(), permissions);
+        const int written = ::fcntl(file.descriptor(), F_DUPFD_CLOEXEC, 0);
+        std::FILE* output = written >= 0 ? ::fdopen(written, "wb") : nullptr;
         if (!output) {
-            if (fd >= 0) ::close(fd);
-            return stop(kCannotOpenFileMessage);
+            if (written >= 0) ::close(written);
+            return stop(aboutFile(shownPath, kCannotOpenFileMessage, errno));
         }
         ui_.setCurrentFileLabel(shownPath);
         ui_.setTotalFiles(context_.header.numberOfFiles);
@@ -133,7 +164,7 @@ private:
         context_.progress.fileSize = entry.record.size;
         ui_.pumpMessages();
 
-        bool decoded = true;
+        std::optional<bool> result = true;
         int reportsBefore = 0;
         ReportCounter counter(ui_);
         if (entry.record.size > 0) {
@@ -144,33 +175,57 @@ private:
             }
             DriverContext driver{counter, context_.progress, context_.settings};
             reportsBefore = counter.reports;
-            const std::optional<bool> result = decodeEntry(ahead_.get(), reader_, entry,
-                                                           password_ ? &context_.cipher : nullptr, output.get(), driver);
-            if (!result) return stop(kCannotOpenFileMessage);
-            decoded = *result;
+            result = decodeEntry(ahead_.get(), reader_, entry, password_ ? &context_.cipher : nullptr, output, driver);
         }
+        const bool closed = std::fclose(output) == 0;
         if (ui_.abortRequested()) {
-            ahead_.reset();
-            ui_.clearAbortRequest();
-            if (password_) ui_.clearDecryptPassword();
-            OperationFiles files;
-            files.input = output.release();  // closed; the partly written file stays as far as it got
-            CleanUpAfterFailure(context_, files);
-            ui_.closeProgress();
-            return OperationOutcome::Aborted;
+            // A file of its own stays as far as it got; one that replaced another would lose it.
+            if (!replacing) file.commit(false);
+            return abort();
         }
+        if (!result) return stop(kCannotOpenFileMessage);
         if (counter.fatalReports > 0) return OperationOutcome::Fatal;
-        OperationOutcome result = OperationOutcome::Succeeded;
+        if (!closed) return stop("I/O or other error, bailing out.");
+        const bool decoded = *result;
         if (!decoded) {
             // The driver says nothing when the data do not even begin a stream.
             if (counter.reports == reportsBefore) ui_.reportError(entry.name + " is corrupt", false);
-            result = OperationOutcome::Failed;
+            if (replacing) return leaveOut(entry, "its data are damaged, so " + shownPath + " was kept as it was");
+            outcome_ = OperationOutcome::Failed;
         }
-        std::fflush(output.get());
-        setFileDosDateTime(::fileno(output.get()), entry.record.fileTime);
-        setAttributes(::fileno(output.get()), restoreReadOnly ? kAttributeReadOnly : entry.record.attributes);
-        if (std::fclose(output.release()) != 0) return stop("I/O or other error, bailing out.");
-        return result;
+        setFileDosDateTime(file.descriptor(), entry.record.fileTime);
+        setAttributes(file.descriptor(), restoreReadOnly ? kAttributeReadOnly : entry.record.attributes);
+        // The old file goes only once the new one is on the disk, even if the machine stops.
+        if (replacing && ::fsync(file.descriptor()) != 0) return stop("I/O or other error, bailing out.");
+        if (!file.commit(replacing)) {
+            if (errno == EEXIST) return leaveOut(entry, shownPath + " appeared while it was written; it was left as it was");
+            return leaveOut(entry, aboutFile(shownPath, "cannot be put in place", errno));
+        }
+        return decoded ? OperationOutcome::Succeeded : OperationOutcome::Failed;
+    }
+
+    // An entry that cannot be extracted: named with the reason once the operation ends; the others go on.
+    OperationOutcome leaveOut(const ArchiveEntry& entry, const std::string& reason) {
+        leftOut_.push_back("Entry \"" + printable(entry.name) + "\" was not extracted: " + reason + ".");
+        outcome_ = OperationOutcome::Failed;
+        return OperationOutcome::Failed;
+    }
+
+    // The person aborted (the Abort button, or Ctrl+C at a question or a prompt).
+    OperationOutcome abort() {
+        ahead_.reset();
+        ui_.clearAbortRequest();
+        if (password_) ui_.clearDecryptPassword();
+        OperationFiles files;
+        CleanUpAfterFailure(context_, files);
+        ui_.closeProgress();
+        reportLeftOut();
+        return OperationOutcome::Aborted;
+    }
+
+    void reportLeftOut() {
+        if (!leftOut_.empty()) ui_.reportOmissions(leftOut_);
+        leftOut_.clear();
     }
 
     // An entry named like the archive itself (or a hard link to it) would
@@ -179,11 +234,6 @@ private:
         struct stat archive {};
         return ::fstat(::fileno(reader_.file()), &archive) == 0 && archive.st_dev == existing.st_dev &&
                archive.st_ino == existing.st_ino;
-    }
-
-    OperationOutcome skip(int parent) {
-        ::close(parent);
-        return OperationOutcome::Succeeded;
     }
 
     // A failure that ends the whole extraction.
@@ -203,6 +253,7 @@ private:
         ui_.clearDecryptPassword();
         reader_.close();
         ui_.hideProgress();
+        reportLeftOut();
         context_.progress.FileBytesDone = 0;
         context_.progress.TotalBytesDone = 0;
         ui_.setCurrentFileLabel("");
@@ -218,6 +269,7 @@ private:
     SafeDestination target_;
     std::optional<std::string> password_;
     std::unique_ptr<DecodeAhead> ahead_;  // stopped and joined when the extraction ends
+    std::vector<std::string> leftOut_;  // entries not extracted, each with its reason
     bool overwriteAll_ = false;
     bool stopped_ = false;
     OperationOutcome outcome_ = OperationOutcome::Succeeded;

@@ -3,9 +3,20 @@
 // Folders are created, files decompressed (deciphered in memory when the
 // archive is protected) and given their stored date, time and read-only
 // state. Entries whose names could land outside the destination (empty,
-// absolute, "..", "/" or a zero byte inside) are reported and skipped;
-// symbolic links below the destination are replaced, never followed. A
+// absolute, "..", "/" or a zero byte inside) are reported and skipped. A
 // missing destination folder is created.
+//
+// What stands in the destination is never written through and never
+// removed unasked: each file is written to a new file in its folder and
+// put in place only when complete, replacing what stood at its path (a
+// file, a hard link, a symbolic link itself) only when the person agreed;
+// a file replaced passes its permission bits on. A file whose data turn out
+// damaged, or that an abort cuts short, stays as far as it got where
+// nothing stood; where something stood, that stays instead. A pipe,
+// device, socket or folder at a file's path, and anything but a folder at a
+// folder's path, leave that entry (and the entries below it) unextracted;
+// each entry left out is named with its reason once the operation ends, and
+// the operation then fails.
 #pragma once
 
 #include <string>

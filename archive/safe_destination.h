@@ -1,12 +1,12 @@
-// safe_destination.h - creates folders and files under a destination folder without ever leaving it.
+// safe_destination.h - reaches folders below a destination folder without ever leaving it or removing anything.
 //
 // Paths below the destination are walked one component at a time through
-// folder descriptors opened with O_NOFOLLOW, so a symbolic link already
-// standing anywhere below the destination is never followed: a link where a
-// folder is needed is replaced by a real folder, a link where a file is to
-// be written is removed first. The destination itself may be reached
-// through links (the person chose it). Callers pass only names that passed
-// the unsafe-name check (no "..", no absolute names).
+// folder descriptors opened with O_NOFOLLOW, so a symbolic link standing
+// anywhere below the destination is never followed, and nothing standing in
+// the way (a link, a file, a pipe) is ever removed: the walk stops there and
+// says why. Missing folders are created. The destination itself may be
+// reached through links (the person chose it). Callers pass only names that
+// passed the unsafe-name check (no "..", no absolute names).
 #pragma once
 
 #include <string>
@@ -25,20 +25,29 @@ public:
     // Opens the destination folder, creating it and any missing folder above it.
     bool open(const std::string& folder);
 
+    // The destination followed by `components` joined with "/": the path the person knows.
+    std::string diskPath(const std::vector<std::string>& components, std::size_t count) const;
+
     // Creates the folder at `components` below the destination (and any
-    // missing folder above it). False when something other than a folder stands in the way.
-    bool makeFolder(const std::vector<std::string>& components);
+    // missing folder above it); an existing folder is fine. False, with
+    // `refusal` saying which path stood in the way and why, otherwise.
+    bool makeFolder(const std::vector<std::string>& components, std::string& refusal);
 
     // A descriptor of the folder that holds `components`' last name,
-    // creating missing folders on the way; -1 on failure. The caller closes it.
-    int openParent(const std::vector<std::string>& components);
+    // creating missing folders on the way; -1, with `refusal` set as above,
+    // when it cannot be reached. The caller closes it.
+    int openParent(const std::vector<std::string>& components, std::string& refusal);
 
 private:
-    // Opens (creating if needed) the folder `name` inside `parent`; -1 on failure.
-    static int enterFolder(int parent, const std::string& name);
+    // Opens the folder made of the first `count` components; -1 and `refusal` on failure.
+    int openFolder(const std::vector<std::string>& components, std::size_t count, std::string& refusal);
 
     int root_ = -1;
+    std::string folder_;  // ends with "/"
 };
+
+// What a status describes, as a person calls it: "a file", "a symbolic link", "a named pipe", ...
+std::string kindOfFile(const struct stat& status);
 
 // Splits an entry name at "\" ("docs\img\" -> {"docs", "img"}).
 std::vector<std::string> splitEntryName(const std::string& entryName);

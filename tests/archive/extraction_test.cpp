@@ -140,21 +140,25 @@ TEST_F(Extraction, UnsafeNamesAreReportedSkippedAndTheRestIsExtracted) {
     std::vector<HandEntry> entries;
     for (const auto& name : unsafe) entries.push_back({name, false, stream, 7, 0});
     entries.push_back({"..\\", true, "", 0, 0});
+    // Safe names that no file system here can hold: a component over 255 bytes, as a file and as a folder.
+    entries.push_back({std::string(256, 'n'), false, stream, 7, 0});
+    entries.push_back({std::string(256, 'f') + "\\x", false, stream, 7, 1});
     entries.push_back({"good", false, stream, 7, 0});
     writeHandArchive(folder / "evil.zor", entries);
 
     ::mkdir((folder / "jail").c_str(), 0755);
     EXPECT_EQ(extract(folder / "evil.zor", folder / "jail/out"), OperationOutcome::Failed);
-    EXPECT_EQ(ui.reports.size(), unsafe.size() + 1);
+    EXPECT_EQ(ui.reports.size(), unsafe.size() + 3);
     for (const auto& report : ui.reports) EXPECT_NE(report.text.find("was not extracted"), std::string::npos);
     EXPECT_EQ(readFile(folder / "jail/out/good"), "payload");
     EXPECT_FALSE(exists(folder / "jail/escape"));
     EXPECT_FALSE(exists(folder / "escape"));
     EXPECT_FALSE(exists(folder / "up"));
     EXPECT_FALSE(exists(folder / "jail/out/a/b"));
+    EXPECT_NE(ui.reports.back().text.find("(File name too long)"), std::string::npos) << ui.reports.back().text;
 }
 
-TEST_F(Extraction, LinksInTheDestinationAreReplacedNeverFollowed) {
+TEST_F(Extraction, ALinkedFileIsReplacedItselfAndALinkedFolderIsNeitherFollowedNorRemoved) {
     writeFile(folder / "src/docs/a.txt", "inside");
     writeFile(folder / "src/b.txt", "bee");
     ASSERT_EQ(pack(folder / "l.zor", {"docs", "b.txt"}, folder / "src"), OperationOutcome::Succeeded);
@@ -165,11 +169,19 @@ TEST_F(Extraction, LinksInTheDestinationAreReplacedNeverFollowed) {
     ASSERT_EQ(::symlink((folder / "outside/b.txt").c_str(), (folder / "out/b.txt").c_str()), 0);
 
     ui.questionAnswers = {QuestionAnswer::All};
-    EXPECT_EQ(extract(folder / "l.zor", folder / "out"), OperationOutcome::Succeeded);
+    EXPECT_EQ(extract(folder / "l.zor", folder / "out"), OperationOutcome::Failed);
     EXPECT_EQ(readFile(folder / "outside/a.txt"), "precious");
     EXPECT_EQ(readFile(folder / "outside/b.txt"), "precious");
-    EXPECT_EQ(readFile(folder / "out/docs/a.txt"), "inside");
+    struct stat status {};
+    ASSERT_EQ(::lstat((folder / "out/docs").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    ASSERT_EQ(::lstat((folder / "out/b.txt").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
     EXPECT_EQ(readFile(folder / "out/b.txt"), "bee");
+    const std::string link = folder / "out/docs";
+    EXPECT_EQ(ui.reportTexts(), (std::vector<std::string>{
+                                    "Entry \"docs\\\" was not extracted: " + link + " is a symbolic link, not a folder.",
+                                    "Entry \"docs\\a.txt\" was not extracted: " + link + " is a symbolic link, not a folder."}));
 }
 
 TEST_F(Extraction, ADamagedRecordStopsWithCorruptInsteadOfReadingGarbage) {
@@ -202,6 +214,109 @@ TEST_F(Extraction, AbortKeepsEarlierFilesAndEndsTheOperation) {
     EXPECT_FALSE(ui.abort);
     EXPECT_TRUE(exists(folder / "out/a.txt"));
     EXPECT_FALSE(exists(folder / "out/b.txt"));
+}
+
+// Ctrl+C at a question or at the password prompt ends the operation as an
+// abort: nothing is answered No on the person's behalf and nothing after it
+// is extracted.
+TEST_F(Extraction, CtrlCAtAQuestionOrThePasswordPromptAbortsInsteadOfAnsweringNo) {
+    struct Case {
+        std::string prompt;
+        bool protectedArchive;
+        bool readOnlyExisting;
+    };
+    for (const Case& c : {Case{"question", false, false}, Case{"read-only", false, true}, Case{"password", true, false}}) {
+        SCOPED_TRACE(c.prompt);
+        TempFolder scratch;
+        writeFile(scratch / "src/a.txt", "new a");
+        writeFile(scratch / "src/b.txt", "new b");
+        context.packingPassword = c.protectedArchive ? std::optional<std::string>("pw") : std::nullopt;
+        ASSERT_EQ(pack(scratch / "ab.zor", {"a.txt", "b.txt"}, scratch / "src"), OperationOutcome::Succeeded);
+        writeFile(scratch / "out/a.txt", "old a");
+        if (c.readOnlyExisting) ::chmod((scratch / "out/a.txt").c_str(), 0444);
+        ui = ScriptedUi{};
+        ui.questionAnswers = {QuestionAnswer::Yes};
+        ui.abortAtPrompt = c.prompt;
+
+        EXPECT_EQ(extract(scratch / "ab.zor", scratch / "out"), OperationOutcome::Aborted);
+        EXPECT_FALSE(ui.abort) << "the request is cleared as at the end of every abort";
+        EXPECT_EQ(readFile(scratch / "out/a.txt"), "old a");
+        EXPECT_FALSE(exists(scratch / "out/b.txt"));
+    }
+}
+
+// A stream that turns out damaged, or an abort in the middle of a file: where
+// nothing stood, the file stays as far as it got; where a file stood, that
+// file stays whole. The same on one thread and with workers decoding ahead.
+TEST_F(Extraction, AFileCutShortNeverCostsTheFileThatStoodAtItsPath) {
+    const std::string original = wordsText(400000, 7);
+    writeFile(folder / "src/big.txt", original);
+    ASSERT_EQ(pack(folder / "one.zor", {"big.txt"}, folder / "src"), OperationOutcome::Succeeded);
+    const std::string stream = storedStreamOf(folder / "one.zor");
+    writeHandArchive(folder / "cut.zor",
+                     {{"big.txt", false, stream.substr(0, stream.size() / 2), static_cast<uint32_t>(original.size())}});
+    struct Case {
+        bool abort;
+        bool existing;
+    };
+    for (const int threads : {1, 4}) {
+        for (const Case c : {Case{false, false}, Case{false, true}, Case{true, false}, Case{true, true}}) {
+            SCOPED_TRACE(std::string(c.abort ? "abort" : "damaged") + (c.existing ? " over a file" : " where nothing stood") +
+                         ", threads " + std::to_string(threads));
+            const std::string out = folder / "out";
+            std::filesystem::remove_all(out);
+            if (c.existing) writeFile(out + "/big.txt", "the old file");
+            ui = ScriptedUi{};
+            ui.questionAnswers = {QuestionAnswer::Yes};
+            context.settings.threads = threads;
+            if (c.abort) ui.abortAtFile = out + "/big.txt";
+            const OperationOutcome outcome = extract(folder / (c.abort ? "one.zor" : "cut.zor"), out);
+
+            EXPECT_EQ(outcome, c.abort ? OperationOutcome::Aborted : OperationOutcome::Failed);
+            if (c.existing) {
+                EXPECT_EQ(readFile(out + "/big.txt"), "the old file");
+            } else {
+                ASSERT_TRUE(exists(out + "/big.txt"));
+                const std::string partial = readFile(out + "/big.txt");
+                if (!c.abort) {
+                    EXPECT_LT(partial.size(), original.size());
+                }
+                EXPECT_EQ(partial, original.substr(0, partial.size()));
+            }
+            std::vector<std::string> leftBehind;
+            for (const auto& item : std::filesystem::directory_iterator(out)) leftBehind.push_back(item.path().filename());
+            EXPECT_EQ(leftBehind, std::vector<std::string>{"big.txt"}) << "no part file stays";
+        }
+    }
+}
+
+// A replaced file gets its stored time and read-only state through the new
+// file and keeps the permissions of the file it replaced (never a setuid
+// bit), and the file that stood there is not changed in any way.
+TEST_F(Extraction, AReplacedFileHasItsStoredTimeAndModeAndTheOldInodeIsUntouched) {
+    writeFile(folder / "src/t.txt", "stored");
+    setTime(folder / "src/t.txt", 1600000000);
+    ::chmod((folder / "src/t.txt").c_str(), 0444);
+    ASSERT_EQ(pack(folder / "t.zor", {"t.txt"}, folder / "src"), OperationOutcome::Succeeded);
+    writeFile(folder / "keep.txt", "kept");
+    setTime(folder / "keep.txt", 1500000000);
+    ::chmod((folder / "keep.txt").c_str(), 04640);
+    ::mkdir((folder / "out").c_str(), 0755);
+    ASSERT_EQ(::link((folder / "keep.txt").c_str(), (folder / "out/t.txt").c_str()), 0);
+
+    ui.questionAnswers = {QuestionAnswer::Yes};
+    EXPECT_EQ(extract(folder / "t.zor", folder / "out"), OperationOutcome::Succeeded);
+    EXPECT_EQ(readFile(folder / "out/t.txt"), "stored");
+    EXPECT_EQ(modificationTime(folder / "out/t.txt"), 1600000000);
+    struct stat replaced {};
+    ASSERT_EQ(::stat((folder / "out/t.txt").c_str(), &replaced), 0);
+    EXPECT_EQ(replaced.st_mode & 07777, 0440u) << "the old permissions without their write bits";
+    struct stat kept {};
+    ASSERT_EQ(::stat((folder / "keep.txt").c_str(), &kept), 0);
+    EXPECT_EQ(readFile(folder / "keep.txt"), "kept");
+    EXPECT_EQ(kept.st_mode & 07777, 04640u);
+    EXPECT_EQ(kept.st_mtime, 1500000000);
+    EXPECT_EQ(kept.st_nlink, 1u);
 }
 
 }  // namespace

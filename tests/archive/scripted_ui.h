@@ -27,6 +27,9 @@ public:
     bool replaceArchive = true;
     // Raise the abort flag when the current-file label shows this text.
     std::string abortAtFile;
+    // Ctrl+C at a prompt: the one named here ("question", "read-only" or
+    // "password") answers No (false, nothing) with the abort flag raised, as the terminal does.
+    std::string abortAtPrompt;
     // Called whenever the current-file label changes to a non-empty text.
     std::function<void(const std::string&)> onCurrentFile;
 
@@ -55,14 +58,14 @@ public:
 
     QuestionAnswer askQuestion(const std::string& label) override {
         questions.push_back(label);
-        if (questionAnswers.empty()) return QuestionAnswer::No;
+        if (interruptedAt("question") || questionAnswers.empty()) return QuestionAnswer::No;
         const QuestionAnswer answer = questionAnswers.front();
         questionAnswers.pop_front();
         return answer;
     }
     bool confirmReadOnlyOverwrite(const std::string& text) override {
         readOnlyWarnings.push_back(text);
-        if (readOnlyAnswers.empty()) return false;
+        if (interruptedAt("read-only") || readOnlyAnswers.empty()) return false;
         const bool answer = readOnlyAnswers.front();
         readOnlyAnswers.pop_front();
         return answer;
@@ -73,7 +76,7 @@ public:
     }
     std::optional<std::string> askDecryptPassword() override {
         ++passwordPrompts;
-        if (passwords.empty()) return std::nullopt;
+        if (interruptedAt("password") || passwords.empty()) return std::nullopt;
         auto answer = passwords.front();
         passwords.pop_front();
         return answer;
@@ -94,6 +97,12 @@ public:
     void setTotalFiles(int64_t count) override { totalFiles = count; }
     void setTotalDirectories(int64_t count) override { totalDirectories = count; }
     void setMainWindowEnabled(bool enabled) override { mainWindowEnabled = enabled; }
+
+    bool interruptedAt(const std::string& prompt) {
+        if (abortAtPrompt != prompt) return false;
+        abort = true;
+        return true;
+    }
 
     std::vector<std::string> reportTexts() const {
         std::vector<std::string> texts;
