@@ -209,6 +209,17 @@ TEST(ParallelDecompress, ConcatenatedStreamsAndWhatFollowsThem) {
     expectSameAsOneThread({'B', 'Z', 'h', '9'}, "not a stream");
 }
 
+// `data` compressed by the engine's own compress driver.
+std::vector<uint8_t> compressedByTheEngine(const std::vector<uint8_t>& data) {
+    TempFile input = tempFileWith(data);
+    TempFile packed(std::tmpfile());
+    RecordingDriverUi ui;
+    DriverProgress progress;
+    DriverContext context{ui, progress, EngineSettings{}};
+    EXPECT_FALSE(compressFile(input.get(), packed.get(), context).failed);
+    return contentsOf(packed.get());
+}
+
 TEST(ParallelDecompress, AKnownLengthIsMetExactlyAndNeverWrittenPast) {
     const std::vector<std::vector<uint8_t>> blocks = assortedBlocks(7);
     const std::vector<uint8_t> tail{'t', 'a', 'i', 'l'};
@@ -254,14 +265,10 @@ TEST(ParallelDecompress, StreamsLongerThanExpectedStopAtTheirFirstBlock) {
     // Four blocks: once the first goes past the expected length, the
     // others are not decoded.
     const std::vector<uint8_t> data = sampleBytes(3500000, 21);
-    TempFile input = tempFileWith(data);
-    TempFile packed(std::tmpfile());
+    const std::vector<uint8_t> stream = compressedByTheEngine(data);
+    ASSERT_GT(stream.size(), 1500000u);
     RecordingDriverUi ui;
     DriverProgress progress;
-    DriverContext compressing{ui, progress, EngineSettings{}};
-    ASSERT_FALSE(compressFile(input.get(), packed.get(), compressing).failed);
-    const std::vector<uint8_t> stream = contentsOf(packed.get());
-    ASSERT_GT(stream.size(), 1500000u);
     for (int threads : {0, 2}) {
         TempFile source = tempFileWith(stream);
         TempFile output(std::tmpfile());
@@ -282,13 +289,7 @@ TEST(ParallelDecompress, LargeBlocksOfTheRealEncoderAtTheBlockLimit) {
     constexpr size_t kBlockLimit = 9 * 100000 - 19;
     std::vector<uint8_t> data(2 * kBlockLimit + 1000);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>((i * 7 + i / 256 * 3) % 256);
-    TempFile input = tempFileWith(data);
-    TempFile packed(std::tmpfile());
-    RecordingDriverUi ui;
-    DriverProgress progress;
-    DriverContext context{ui, progress, EngineSettings{}};
-    ASSERT_FALSE(compressFile(input.get(), packed.get(), context).failed);
-    const std::vector<uint8_t> stream = contentsOf(packed.get());
+    const std::vector<uint8_t> stream = compressedByTheEngine(data);
     const Outcome parallel = drive(stream, Driver::Decompress, 2);
     EXPECT_TRUE(parallel.result);
     EXPECT_EQ(parallel.output, data);
