@@ -1,6 +1,7 @@
 // archive_reader.cpp - header checks and the bounded entry walk.
 #include "archive/archive_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <sys/stat.h>
 #include <vector>
@@ -15,6 +16,12 @@ constexpr uint64_t kSmallestEntry = kEntryRecordSize + 1;
 
 bool seekTo(std::FILE* file, uint64_t offset) {
     return offset <= 0x7FFFFFFFFFFFFFFFull && ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+// The folders above an entry: the "\" of its name, a folder's final one not counted.
+int64_t depthOfName(const std::string& name, bool folder) {
+    const auto separators = static_cast<int64_t>(std::count(name.begin(), name.end(), '\\'));
+    return folder && !name.empty() && name.back() == '\\' ? separators - 1 : separators;
 }
 
 }  // namespace
@@ -83,6 +90,9 @@ ArchiveReader::Step ArchiveReader::next(ArchiveEntry& entry) {
     entry.nextOffset = entry.dataOffset + entry.record.packedSize;
     if (entry.nextOffset > fileLength_) return Step::Corrupt;
     entry.name.assign(name.data(), name.size() - 1);
+    // Readers that go by depth (listing, testing a folder) and readers that
+    // go by name (extraction) would otherwise see different archives.
+    if (entry.record.depth != depthOfName(entry.name, entry.record.folder())) return Step::Corrupt;
     position_ = entry.nextOffset;
     ++index_;
     return Step::Entry;

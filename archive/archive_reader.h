@@ -5,8 +5,10 @@
 // numberOfFiles + numberOfDirectories entries; bytes after the last counted
 // entry are never read. The walk refuses what the file cannot hold instead
 // of reading garbage: negative or impossible entry counts, a nameLength
-// that is not positive, a name without its terminating zero, and a name or
-// data running past the end of the file all make the archive corrupt.
+// that is not positive, a name without its terminating zero, a name or
+// data running past the end of the file, and a depth that is not the
+// number of "\" in the name (a folder's final one not counted) all make
+// the archive corrupt.
 #pragma once
 
 #include <cstdint>

@@ -272,7 +272,7 @@ struct DecodeAhead::State {
         CallRecorder recorder(job, progress);
         EngineSettings settings = plan.settings;
         settings.threads = 1;
-        DriverContext driver{recorder, progress, settings};
+        DriverContext driver = boundedToEntry(DriverContext{recorder, progress, settings}, job.entry);
         bool passed = sink ? decompressFile(source.get(), sink.get(), driver) : testFile(source.get(), driver);
         if (sink && std::fclose(sink.release()) != 0) passed = false;
         job.sound = passed && recorder.reports == 0 && !recorder.outOfMemory && !job.cancelled;

@@ -21,19 +21,26 @@ bool decodesInParallelBlocks(const ArchiveEntry& entry, bool enciphered, int32_t
     return threads > 1 && !enciphered && int64_t{entry.record.packedSize} >= ParallelDecodeOptions{}.smallestParallelInput;
 }
 
+DriverContext boundedToEntry(const DriverContext& driver, const ArchiveEntry& entry) {
+    DriverContext bounded = driver;
+    bounded.expectedLength = entry.record.size;
+    return bounded;
+}
+
 std::optional<bool> decodeEntryData(const ArchiveReader& reader, const ArchiveEntry& entry, CipherState* cipher,
                                     std::FILE* output, DriverContext& driver) {
     FileHandle data(openEntryDataStream(reader.file(), entry.dataOffset, entry.record.packedSize, cipher));
     if (!data) return std::nullopt;
+    DriverContext bounded = boundedToEntry(driver, entry);
     const int32_t threads = driver.settings.threads;
     if (decodesInParallelBlocks(entry, cipher != nullptr, threads)) {
         ParallelDecodeOptions options;
         options.threads = threads;
         options.inputLength = entry.record.packedSize;
-        return output ? decompressFileParallel(data.get(), output, driver, options)
-                      : testFileParallel(data.get(), driver, options);
+        return output ? decompressFileParallel(data.get(), output, bounded, options)
+                      : testFileParallel(data.get(), bounded, options);
     }
-    return output ? decompressFile(data.get(), output, driver) : testFile(data.get(), driver);
+    return output ? decompressFile(data.get(), output, bounded) : testFile(data.get(), bounded);
 }
 
 void restartEntryOutput(std::FILE* output, DriverContext& driver, const DriverProgress& before) {

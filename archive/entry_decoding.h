@@ -22,11 +22,16 @@ namespace zor {
 // read from the start) and large enough to gain from it.
 bool decodesInParallelBlocks(const ArchiveEntry& entry, bool enciphered, int32_t threads);
 
+// The driver context for decoding `entry`: its recorded size is the length
+// its streams must decode to (no byte beyond it is written; another length
+// makes the entry damaged).
+DriverContext boundedToEntry(const DriverContext& driver, const ArchiveEntry& entry);
+
 // Runs decompressFile (`output` given) or testFile (`output` null) over the
 // entry's data, deciphered through `cipher` (reset for this entry) when
-// given, with `driver.settings.threads` threads where the data allow it.
-// The driver's result, or nothing (and nothing reported) when the data
-// cannot be opened.
+// given, with `driver.settings.threads` threads where the data allow it,
+// bounded to the entry's recorded size. The driver's result, or nothing
+// (and nothing reported) when the data cannot be opened.
 std::optional<bool> decodeEntryData(const ArchiveReader& reader, const ArchiveEntry& entry, CipherState* cipher,
                                     std::FILE* output, DriverContext& driver);
 

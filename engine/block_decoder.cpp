@@ -308,8 +308,11 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
             resuming = false;
             s.step = pair + 1;
             for (;;) {
-                if (v.codeLength > DecoderState::kMaxCodeLength) return leave(DATA_ERROR);
                 if (v.codeValue <= limit[v.codeLength]) break;
+                // No code is longer than 20 bits: once 20 bits match none,
+                // they decide, and a 21st is never waited for (the lookup
+                // above decides the same from the same 20 bits).
+                if (v.codeLength == DecoderState::kMaxCodeLength) return leave(DATA_ERROR);
                 ++v.codeLength;
                 int32_t bit;
                 if (!pull(1, bit)) return leave(OK);

@@ -15,6 +15,8 @@ void pumpThroughUi(void* ui) { static_cast<DriverUi*>(ui)->pumpMessages(); }
 void reportIoError(DriverUi& ui) { ui.reportError("I/O or other error, bailing out.", false); }
 void reportOutOfMemory(DriverUi& ui) { ui.reportError("Not enough memory", false); }
 void reportConfigError(DriverUi& ui) { ui.reportError("Configuration error", true); }
+void reportLongerThanExpected(DriverUi& ui) { ui.reportError("Decompressed data longer than the recorded size", false); }
+void reportShorterThanExpected(DriverUi& ui) { ui.reportError("Decompressed data shorter than the recorded size", false); }
 
 void reportInternalError(DriverUi& ui, const char* text) {
     // The whole message fits the 200-byte buffer the drivers have always used.

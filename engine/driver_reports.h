@@ -12,6 +12,9 @@ void reportIoError(DriverUi& ui);       // recoverable "I/O or other error, bail
 void reportOutOfMemory(DriverUi& ui);   // recoverable "Not enough memory"
 void reportConfigError(DriverUi& ui);   // fatal "Configuration error"
 void reportInternalError(DriverUi& ui, const char* text);  // fatal "Internal error: " + text
+// Recoverable: the streams decoded to more, or fewer, bytes than the context's expected length.
+void reportLongerThanExpected(DriverUi& ui);
+void reportShorterThanExpected(DriverUi& ui);
 
 // floor(done / whole * 100) in double precision; 0 for an empty whole.
 float percentOf(int64_t done, uint32_t whole);

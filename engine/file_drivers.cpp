@@ -148,20 +148,29 @@ bool driveStreams(std::FILE* source, std::FILE* output, DriverContext& context, 
         reportInternalError(ui, kind.endText);
         return false;
     };
+    // Bytes the streams delivered so far (never more than the expected length).
+    uint64_t delivered = 0;
+    const std::optional<uint64_t> expected = context.expectedLength;
+    // Every success ends here: a known length must have been met exactly.
+    auto succeed = [&] {
+        if (!expected || delivered == *expected) return true;
+        reportShorterThanExpected(ui);
+        return false;
+    };
     int streamsBegun = 0;
     auto statusFailure = [&](CodecFile* handle, int32_t status) {
         int32_t ignored = OK;
         fileReadClose(&ignored, handle);
-        const bool laterStream = streamsBegun > 1;
+        const bool laterSucceeds = streamsBegun > 1 && kind.laterDamageSucceeds;
         switch (status) {
             case CONFIG_ERROR: reportConfigError(ui); return false;
             case IO_ERROR: return ioFailure();
-            case DATA_ERROR: ui.reportError(kind.dataErrorText, false); return laterStream && kind.laterDamageSucceeds;
-            case MEM_ERROR: reportOutOfMemory(ui); return laterStream && kind.laterDamageSucceeds;
-            case UNEXPECTED_EOF: ui.reportError(kind.truncatedText, false); return laterStream && kind.laterDamageSucceeds;
+            case DATA_ERROR: ui.reportError(kind.dataErrorText, false); return laterSucceeds && succeed();
+            case MEM_ERROR: reportOutOfMemory(ui); return laterSucceeds && succeed();
+            case UNEXPECTED_EOF: ui.reportError(kind.truncatedText, false); return laterSucceeds && succeed();
             case DATA_ERROR_MAGIC:
                 // Bytes after a complete stream that do not begin another one end the entry successfully.
-                if (laterStream) return true;
+                if (streamsBegun > 1) return succeed();
                 if (kind.notAStreamText) ui.reportError(kind.notAStreamText, false);
                 return false;
             default: reportInternalError(ui, kind.unexpectedText); return false;
@@ -180,11 +189,19 @@ bool driveStreams(std::FILE* source, std::FILE* output, DriverContext& context, 
         if (!handle || status != OK) return statusFailure(handle, status);
         ++streamsBegun;
         while (status == OK) {
+            // With a known length, one byte more than it still allows is
+            // asked for: getting it shows the streams are too long, before
+            // any byte beyond the length is written or more is decoded.
+            const int32_t wanted =
+                expected ? static_cast<int32_t>(std::min<uint64_t>(kChunk, *expected - delivered + 1)) : kChunk;
             if (decompressing) ui.setActionLabel("Reading...");
-            const int32_t n = fileRead(&status, handle, buffer, kChunk);
+            int32_t n = fileRead(&status, handle, buffer, wanted);
             if (decompressing) ui.setActionLabel("Decompressing in memory...");
             if (status == DATA_ERROR_MAGIC) return statusFailure(handle, status);
+            const bool tooLong = expected && uint64_t(n) > *expected - delivered;
+            if (tooLong) n = static_cast<int32_t>(*expected - delivered);
             if (decompressing && (status == OK || status == STREAM_END) && n > 0) std::fwrite(buffer, 1, n, output);
+            delivered += uint64_t(n);
             countBytes(context, n);
             updateProgress(context, true);
             if (!decompressing) ui.pumpMessages();
@@ -192,6 +209,12 @@ bool driveStreams(std::FILE* source, std::FILE* output, DriverContext& context, 
                 int32_t ignored = OK;
                 fileReadClose(&ignored, handle);
                 return ioFailure();
+            }
+            if (tooLong) {
+                int32_t ignored = OK;
+                fileReadClose(&ignored, handle);
+                reportLongerThanExpected(ui);
+                return false;
             }
         }
         if (status != STREAM_END) return statusFailure(handle, status);
@@ -207,7 +230,7 @@ bool driveStreams(std::FILE* source, std::FILE* output, DriverContext& context, 
         if (carried.count == 0 && atEndOfFile(source)) break;
     }
     if (!fileOk(source) || (output && (!fileOk(output) || std::fflush(output) != 0))) return ioFailure();
-    return true;
+    return succeed();
 }
 
 }  // namespace

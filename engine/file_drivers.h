@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace zor {
@@ -57,6 +58,11 @@ struct DriverContext {
     DriverUi& ui;
     DriverProgress& progress;
     EngineSettings settings;
+    // When known, the number of bytes the streams must decode to. The
+    // decompress and test drivers then write no byte beyond it, stop as
+    // soon as the streams go past it, and report a stream that holds more
+    // or fewer bytes as damaged (false).
+    std::optional<uint64_t> expectedLength = std::nullopt;
 };
 
 // Appends one compressed stream made from `input` (at its start) to

@@ -36,6 +36,7 @@
 
 #include "engine/codec_file.h"
 #include "engine/crc32.h"
+#include "engine/driver_reports.h"
 #include "engine/parallel_block_decoder.h"
 #include "engine/parallel_block_scan.h"
 #include "engine/parallel_replay.h"
@@ -202,8 +203,7 @@ public:
                 if (!fits) {
                     // Bytes after a complete stream that do not begin another one end the input successfully.
                     if (streams == 0) return Verdict::Doubtful;
-                    result = true;
-                    return Verdict::Complete;
+                    return succeed(result);
                 }
                 if (i == 3) level = header[i] - '0';
             }
@@ -223,11 +223,19 @@ public:
         }
         if (std::ferror(source_) || (output_ && (std::ferror(output_) || std::fflush(output_) != 0)))
             return Verdict::Doubtful;
-        result = true;
-        return Verdict::Complete;
+        return succeed(result);
     }
 
 private:
+    // The streams are complete and sound: a known length must have been met
+    // exactly (more never gets this far, see deliver).
+    Verdict succeed(bool& result) {
+        const std::optional<uint64_t>& expected = context_.expectedLength;
+        result = !expected || written_ == *expected;
+        if (!result) reportShorterThanExpected(context_.ui);
+        return Verdict::Complete;
+    }
+
     uint64_t windowEnd() const { return windowBase_ + window_.size(); }
 
     // Reads the next piece of input into the window, which serves only the
@@ -293,8 +301,12 @@ private:
 
     // Takes a piece of the stream's output: writes up to the last 5000-byte
     // boundary before its newest byte and keeps the rest.
+    // Streams that go past a known length are doubtful from their first
+    // byte beyond it: the one-thread driver writes up to it and says so.
     bool deliver(const uint8_t* data, size_t n) {
         if (n == 0) return true;
+        const std::optional<uint64_t>& expected = context_.expectedLength;
+        if (expected && written_ + pending_.size() + n > *expected) return false;
         const uint64_t delivered = streamDelivered_ + n;
         streamDelivered_ = delivered;
         const uint64_t safe = (delivered - 1) / kOutputUnit * kOutputUnit;

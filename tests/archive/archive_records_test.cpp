@@ -150,6 +150,7 @@ TEST(ArchiveReader, WalksCountedEntriesAndIgnoresTrailingBytes) {
     file.size = 3;
     file.packedSize = 4;
     file.nameLength = 4;
+    file.depth = 1;
     const std::string body = entryBytes(folderRecord(3), std::string("d\\\0", 3)) +
                              entryBytes(file, std::string("d\\f\0", 4), "DATA") + "garbage after the entries";
     ArchiveReader reader;

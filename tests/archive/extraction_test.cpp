@@ -138,7 +138,8 @@ TEST_F(Extraction, UnsafeNamesAreReportedSkippedAndTheRestIsExtracted) {
     const std::vector<std::string> unsafe = {
         "..\\escape", "\\absolute", "c:drive", "a\\..\\..\\up", "a/b", std::string("zero\0byte", 9), "", "a\\\\b", "."};
     std::vector<HandEntry> entries;
-    for (const auto& name : unsafe) entries.push_back({name, false, stream, 7, 0});
+    for (const auto& name : unsafe)
+        entries.push_back({name, false, stream, 7, static_cast<int16_t>(std::count(name.begin(), name.end(), '\\'))});
     entries.push_back({"..\\", true, "", 0, 0});
     // Safe names that no file system here can hold: a component over 255 bytes, as a file and as a folder.
     entries.push_back({std::string(256, 'n'), false, stream, 7, 0});

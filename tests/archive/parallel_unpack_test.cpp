@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "archive/archive_listing.h"
 #include "archive/archive_reader.h"
 #include "archive/entry_names.h"
 #include "archive/testing.h"
@@ -129,6 +130,14 @@ protected:
         return runWith(threads, archive, script, [&](OperationContext& c) { return ExtractArchive(c, destination); });
     }
 
+    // The messages of a run, in order.
+    static std::vector<std::string> reportsOf(const Run& run) {
+        std::vector<std::string> reports;
+        for (const std::string& call : run.calls)
+            if (call.starts_with("report ")) reports.push_back(call.substr(7));
+        return reports;
+    }
+
     Run testWith(int threads, const std::string& archive, const std::function<void(CallLog&)>& script = {}) {
         return runWith(threads, archive, script, [](OperationContext& c) { return TestButtonClick(c); });
     }
@@ -222,12 +231,6 @@ TEST_F(ParallelUnpack, DamagedLargeEntriesAreReportedAsOnOneThread) {
     damageEntry(folder / "t.zor", 0);
     damageEntry(folder / "t.zor", 6);
 
-    auto reportsOf = [](const Run& run) {
-        std::vector<std::string> reports;
-        for (const std::string& call : run.calls)
-            if (call.starts_with("report ")) reports.push_back(call);
-        return reports;
-    };
     const Run extractedOnce = extractWith(1, folder / "t.zor", folder / "out");
     const auto expected = treeOf(folder / "out");
     const Run testedOnce = testWith(1, folder / "t.zor");
@@ -240,6 +243,94 @@ TEST_F(ParallelUnpack, DamagedLargeEntriesAreReportedAsOnOneThread) {
     const Run tested = testWith(2, folder / "t.zor");
     EXPECT_EQ(tested.outcome, testedOnce.outcome);
     EXPECT_EQ(reportsOf(tested), reportsOf(testedOnce));
+}
+
+TEST_F(ParallelUnpack, AnEntryDecodesToItsRecordedSizeOrIsCorrupt) {
+    const std::string zeros(10 << 20, '\0');
+    const std::string noise = noiseBytes(1150000, 3);  // decoded block-parallel on two threads
+    writeFile(folder / "zeros", zeros);
+    writeFile(folder / "hello", "hello");
+    writeFile(folder / "noise", noise);
+    ASSERT_EQ(pack(folder / "sources.zor", {"zeros", "hello", "noise"}), OperationOutcome::Succeeded);
+    auto streamOf = [&](int index) {
+        const ArchiveEntry entry = entryAt(folder / "sources.zor", index);
+        return readFile(folder / "sources.zor").substr(entry.dataOffset, entry.record.packedSize);
+    };
+    const std::string streams[] = {streamOf(0), streamOf(1), streamOf(2)};
+    const std::string contents[] = {zeros, "hello", noise};
+    const std::string longer = "Decompressed data longer than the recorded size";
+    const std::string shorter = "Decompressed data shorter than the recorded size";
+    struct Case {
+        const char* what;
+        int source;
+        uint32_t size;
+        const std::string& message;
+    };
+    const Case cases[] = {
+        {"10 MB of zeros recorded as 10 bytes", 0, 10, longer},
+        {"10 MB of zeros recorded one byte short", 0, (10 << 20) - 1, longer},
+        {"5 bytes recorded as 4 GiB - 1", 1, 0xFFFFFFFFu, shorter},
+        {"5 bytes recorded as 4", 1, 4, longer},
+        {"5 bytes recorded as 6", 1, 6, shorter},
+        {"1.1 MB recorded as 1000 bytes", 2, 1000, longer},
+        {"1.1 MB recorded one byte more", 2, 1150001, shorter},
+    };
+    for (const Case& c : cases) {
+        writeHandArchive(folder / "x.zor", {{"x", false, streams[c.source], c.size, 0}});
+        for (int threads : {1, 2}) {
+            const std::string where = std::string(c.what) + ", " + std::to_string(threads) + " threads";
+            std::filesystem::remove_all(folder / "out");
+            const Run extracted = extractWith(threads, folder / "x.zor", folder / "out");
+            EXPECT_EQ(extracted.outcome, OperationOutcome::Failed) << where;
+            const std::vector<std::string> reports = reportsOf(extracted);
+            EXPECT_NE(std::find(reports.begin(), reports.end(), c.message), reports.end()) << where;
+            // Whatever is kept of the file is its start, and never more than the record says.
+            const std::string written = exists(folder / "out/x") ? readFile(folder / "out/x") : "";
+            EXPECT_LE(written.size(), c.size) << where;
+            EXPECT_TRUE(contents[c.source].starts_with(written)) << where;
+
+            const Run tested = testWith(threads, folder / "x.zor");
+            EXPECT_EQ(tested.outcome, OperationOutcome::Failed) << where;
+            EXPECT_EQ(reportsOf(tested), (std::vector<std::string>{c.message, "x is corrupt"})) << where;
+        }
+    }
+}
+
+TEST_F(ParallelUnpack, ADepthThatDisagreesWithTheNameMakesTheArchiveCorruptForEveryReader) {
+    writeFile(folder / "x", "payload");
+    ASSERT_EQ(pack(folder / "one.zor", {"x"}), OperationOutcome::Succeeded);
+    const std::string stream = storedStreamOf(folder / "one.zor");
+    struct Case {
+        const char* what;
+        std::vector<HandEntry> entries;
+    };
+    const Case cases[] = {
+        // Hidden from the listing of d\, yet extracted by name.
+        {"a file inside a folder at depth 0", {{"d\\", true, "", 0, 0}, {"d\\x", false, stream, 7, 0}}},
+        {"a top-level file at depth 1", {{"x", false, stream, 7, 1}}},
+        {"a folder that counts its final separator", {{"d\\", true, "", 0, 1}}},
+        {"a negative depth", {{"x", false, stream, 7, -1}}},
+    };
+    for (const Case& c : cases) {
+        writeHandArchive(folder / "bad.zor", c.entries);
+        ui.reports.clear();
+        context.window.InArchive = 1;
+        context.window.ArchiveLevel = 0;
+        context.window.ArchivePath = folder / "bad.zor";
+        EXPECT_FALSE(ListArchiveFolder(context)) << c.what;
+        EXPECT_EQ(ui.reportTexts(), std::vector<std::string>{kCorruptArchiveMessage}) << c.what;
+        for (int threads : {1, 2}) {
+            const std::string where = std::string(c.what) + ", " + std::to_string(threads) + " threads";
+            std::filesystem::remove_all(folder / "out");
+            const Run extracted = extractWith(threads, folder / "bad.zor", folder / "out");
+            EXPECT_EQ(extracted.outcome, OperationOutcome::Failed) << where;
+            EXPECT_EQ(reportsOf(extracted), std::vector<std::string>{kCorruptArchiveMessage}) << where;
+            EXPECT_FALSE(exists(folder / "out/x") || exists(folder / "out/d/x")) << where;
+            const Run tested = testWith(threads, folder / "bad.zor");
+            EXPECT_EQ(tested.outcome, OperationOutcome::Failed) << where;
+            EXPECT_EQ(reportsOf(tested), std::vector<std::string>{kCorruptArchiveMessage}) << where;
+        }
+    }
 }
 
 TEST_F(ParallelUnpack, OverwriteQuestionsComeInTheSameOrderWithTheSameEffect) {

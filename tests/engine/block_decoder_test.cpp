@@ -260,6 +260,26 @@ TEST(BlockDecoder, CodesUpTo20BitsDecodeInEveryTableAndSlicing) {
     }
 }
 
+// A block whose first code is no code of 20 bits or fewer: those 20 bits
+// decide, whether they arrive together or one byte at a time.
+const std::vector<uint8_t> kCodeLongerThan20Bits{0x00, 0x00, 0x00, 0x39, 0x32, 0x42, 0x60, 0x27, 0x54, 0x60,
+                                                 0x64, 0x8c, 0xbb, 0x73, 0x00, 0x00, 0x00, 0x01, 0x00, 0x30,
+                                                 0x00, 0x20, 0x00, 0x21, 0x48, 0x30, 0xcb, 0xcb, 0x30};
+
+TEST(BlockDecoder, TheFinalStatusDoesNotDependOnHowTheInputIsSliced) {
+    struct Case {
+        bool smallMode;
+        size_t inSlice;
+    };
+    const Case cases[] = {{false, SIZE_MAX}, {true, SIZE_MAX}, {false, 1}, {true, 1}, {false, 7}, {true, 7},
+                          {false, 2}, {true, 3}};
+    for (const Case& c : cases) {
+        const Decoded d = decodeStream(kCodeLongerThan20Bits, c.smallMode, c.inSlice, 5);
+        EXPECT_EQ(d.status, DATA_ERROR) << "small " << c.smallMode << " slice " << c.inSlice;
+        EXPECT_TRUE(d.output.empty());
+    }
+}
+
 TEST(BlockDecoder, DamagedStreamsEndTheSameWayInBothModesAndAllSlicings) {
     std::mt19937 rng(5);
     std::vector<uint8_t> input(3000);

@@ -51,7 +51,8 @@ enum class Source { File, Memory };
 
 // Runs the one-thread driver (threads 0) or the parallel one on `input`,
 // which starts after a few bytes of something else, as an archive entry would.
-Outcome drive(const std::vector<uint8_t>& input, Driver driver, int threads, Source from = Source::File) {
+Outcome drive(const std::vector<uint8_t>& input, Driver driver, int threads, Source from = Source::File,
+             std::optional<uint64_t> expectedLength = std::nullopt) {
     std::vector<uint8_t> file{'z', 'o', 'r'};
     file.insert(file.end(), input.begin(), input.end());
     TempFile source = from == Source::File ? tempFileWith(file) : TempFile(fmemopen(file.data(), file.size(), "rb"));
@@ -59,7 +60,7 @@ Outcome drive(const std::vector<uint8_t>& input, Driver driver, int threads, Sou
     TempFile output(std::tmpfile());
     RecordingDriverUi ui;
     DriverProgress progress;
-    DriverContext context{ui, progress, EngineSettings{}};
+    DriverContext context{ui, progress, EngineSettings{}, expectedLength};
     ParallelDecodeOptions options;
     options.threads = threads;
     options.smallestParallelInput = 0;
@@ -208,19 +209,87 @@ TEST(ParallelDecompress, ConcatenatedStreamsAndWhatFollowsThem) {
     expectSameAsOneThread({'B', 'Z', 'h', '9'}, "not a stream");
 }
 
+// `data` compressed by the engine's own compress driver.
+std::vector<uint8_t> compressedByTheEngine(const std::vector<uint8_t>& data) {
+    TempFile input = tempFileWith(data);
+    TempFile packed(std::tmpfile());
+    RecordingDriverUi ui;
+    DriverProgress progress;
+    DriverContext context{ui, progress, EngineSettings{}};
+    EXPECT_FALSE(compressFile(input.get(), packed.get(), context).failed);
+    return contentsOf(packed.get());
+}
+
+TEST(ParallelDecompress, AKnownLengthIsMetExactlyAndNeverWrittenPast) {
+    const std::vector<std::vector<uint8_t>> blocks = assortedBlocks(7);
+    const std::vector<uint8_t> tail{'t', 'a', 'i', 'l'};
+    const std::vector<uint8_t> data = concat({concat(blocks), tail});
+    const std::vector<uint8_t> input = concat({streamFor(blocks, 1), streamFor({tail}, 1)});
+    const uint64_t whole = data.size();
+    constexpr char kLonger[] = "Decompressed data longer than the recorded size";
+    constexpr char kShorter[] = "Decompressed data shorter than the recorded size";
+    struct Case {
+        const char* what;
+        uint64_t expected;
+        const char* message;  // nullptr: the streams pass
+    };
+    const Case cases[] = {
+        {"exactly", whole, nullptr},
+        {"one byte more than expected", whole - 1, kLonger},
+        {"at the end of the first stream", whole - tail.size(), kLonger},
+        {"at a read boundary", 5000, kLonger},
+        {"one past a read boundary", 5001, kLonger},
+        {"inside the first block", 10, kLonger},
+        {"one byte fewer than expected", whole + 1, kShorter},
+        {"far fewer than expected", 0xFFFFFFFFu, kShorter},
+    };
+    for (const Case& c : cases) {
+        for (Driver driver : {Driver::Decompress, Driver::Test}) {
+            const Outcome once = drive(input, driver, 0, Source::File, c.expected);
+            EXPECT_EQ(once.result, c.message == nullptr) << c.what;
+            const std::vector<std::pair<std::string, bool>> messages =
+                c.message ? decltype(messages){{c.message, false}} : decltype(messages){};
+            EXPECT_EQ(once.messages, messages) << c.what;
+            if (driver == Driver::Decompress) {
+                const size_t kept = static_cast<size_t>(std::min(c.expected, whole));
+                EXPECT_TRUE(once.output == std::vector<uint8_t>(data.begin(), data.begin() + kept)) << c.what;
+            }
+            for (int threads : {2, 3})
+                EXPECT_EQ(drive(input, driver, threads, Source::Memory, c.expected), once)
+                    << c.what << ", " << threads << " threads";
+        }
+    }
+}
+
+TEST(ParallelDecompress, StreamsLongerThanExpectedStopAtTheirFirstBlock) {
+    // Four blocks: once the first goes past the expected length, the
+    // others are not decoded.
+    const std::vector<uint8_t> data = sampleBytes(3500000, 21);
+    const std::vector<uint8_t> stream = compressedByTheEngine(data);
+    ASSERT_GT(stream.size(), 1500000u);
+    RecordingDriverUi ui;
+    DriverProgress progress;
+    for (int threads : {0, 2}) {
+        TempFile source = tempFileWith(stream);
+        TempFile output(std::tmpfile());
+        DriverContext context{ui, progress, EngineSettings{}, uint64_t{10}};
+        ParallelDecodeOptions options;
+        options.threads = threads;
+        options.smallestParallelInput = 0;
+        EXPECT_FALSE(threads == 0 ? decompressFile(source.get(), output.get(), context)
+                                  : decompressFileParallel(source.get(), output.get(), context, options));
+        EXPECT_TRUE(contentsOf(output.get()) == std::vector<uint8_t>(data.begin(), data.begin() + 10));
+        EXPECT_LT(ftello(source.get()), static_cast<off_t>(stream.size() / 2)) << threads << " threads";
+    }
+}
+
 TEST(ParallelDecompress, LargeBlocksOfTheRealEncoderAtTheBlockLimit) {
     // No byte repeats its predecessor, so the run-length stage keeps the
     // size: two blocks filled to the limit exactly, then one of 1000 bytes.
     constexpr size_t kBlockLimit = 9 * 100000 - 19;
     std::vector<uint8_t> data(2 * kBlockLimit + 1000);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>((i * 7 + i / 256 * 3) % 256);
-    TempFile input = tempFileWith(data);
-    TempFile packed(std::tmpfile());
-    RecordingDriverUi ui;
-    DriverProgress progress;
-    DriverContext context{ui, progress, EngineSettings{}};
-    ASSERT_FALSE(compressFile(input.get(), packed.get(), context).failed);
-    const std::vector<uint8_t> stream = contentsOf(packed.get());
+    const std::vector<uint8_t> stream = compressedByTheEngine(data);
     const Outcome parallel = drive(stream, Driver::Decompress, 2);
     EXPECT_TRUE(parallel.result);
     EXPECT_EQ(parallel.output, data);

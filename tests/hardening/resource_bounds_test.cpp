@@ -112,6 +112,30 @@ TEST_F(ResourceBoundsTest, DecodingManyLargeBlockStreamsKeepsThePeakOfOne) {
     EXPECT_LT(peakGrowth, 16 * 1024) << "kB above the starting size";
 }
 
+// A record that claims 10 bytes for a stream of 20 MB: a small archive
+// cannot fill a disk, on one thread or on two, and the entry is damaged.
+TEST_F(ResourceBoundsTest, AnEntryWritesNoMoreThanItsRecordedSize) {
+    writeFile(folder / "zeros", std::string(20 << 20, '\0'));
+    ASSERT_EQ(pack(folder / "zeros.zor", {"zeros"}), OperationOutcome::Succeeded);
+    writeHandArchive(folder / "claims10.zor", {{"zeros", false, storedStreamOf(folder / "zeros.zor"), 10, 0}});
+    ASSERT_LT(readFile(folder / "claims10.zor").size(), 1000u);
+    for (const char* threads : {"1", "2"}) {
+        std::filesystem::remove_all(folder / "out");
+        // Files limited to 1 MB, so that a decoder that ignored the record could not fill the disk either.
+        const CliResult unpacked = runCliWithFileLimit(
+            folder.path(), {"unpack", "-q", "--threads", threads, "claims10.zor", "-d", "out"}, 1 << 20);
+        EXPECT_EQ(unpacked.status, 1) << threads << " threads: " << unpacked.err;
+        EXPECT_NE(unpacked.err.find("Decompressed data longer than the recorded size"), std::string::npos)
+            << unpacked.err;
+        std::error_code ignored;
+        const auto written = std::filesystem::file_size(folder / "out/zeros", ignored);
+        EXPECT_TRUE(ignored || written <= 10) << written << " bytes written, " << threads << " threads";
+        const CliResult tested = runCli(folder.path(), {"test", "--threads", threads, "claims10.zor"});
+        EXPECT_EQ(tested.status, 1) << threads << " threads: " << tested.err;
+        EXPECT_NE(tested.err.find("zeros is corrupt"), std::string::npos) << tested.err;
+    }
+}
+
 TEST_F(ResourceBoundsTest, ThousandPackAndUnpackCyclesLeaveNoGrowthOfMemoryOrDescriptors) {
     writeFile(folder / "src/a.txt", "cycle after cycle after cycle\n");
     std::filesystem::create_directories(folder / "src/sub");
