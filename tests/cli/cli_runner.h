@@ -1,10 +1,12 @@
 // cli_runner.h - runs the built zor-cli in a scratch folder with given standard input, capturing its output and status.
 #pragma once
 
+#include <chrono>
 #include <fcntl.h>
 #include <signal.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -118,6 +120,21 @@ public:
         if (::waitpid(pid_, &waitStatus_, WNOHANG) != pid_) return true;
         finished_ = true;
         return false;
+    }
+
+    // Waits for the end for at most `limit`, then kills the process (a
+    // command that opened a FIFO would wait forever); false when it had to.
+    bool endsWithin(std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (running()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                signal(SIGKILL);
+                wait();
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
     }
 
     // Waits for the end; `out` stays empty (standard output went to the descriptor).

@@ -44,21 +44,6 @@ std::vector<std::string> differences(const FolderSnapshot& expected, const Folde
     return differing;
 }
 
-// Waits for `process` to end, killing it after `limit` (a command that
-// opened a FIFO would otherwise wait forever); false when it had to be killed.
-bool endsWithin(CliOnDescriptors& process, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (process.running()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            process.signal(SIGKILL);
-            process.wait();
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
 // The folder every case starts from.
 class CodecOutputTest : public testing::Test {
 protected:
@@ -153,13 +138,29 @@ TEST_F(CodecOutputTest, NothingThatStoodAtTheOutputIsDestroyedAndFailuresLeaveNo
         CliOnDescriptors process(scratch.path(), c.args, in, out);
         ::close(in);
         ::close(out);
-        ASSERT_TRUE(endsWithin(process, 60s)) << "zor-cli hung";
+        ASSERT_TRUE(process.endsWithin(60s)) << "zor-cli hung";
         const CliResult result = process.wait();
 
         EXPECT_EQ(result.status, c.status) << result.err;
         EXPECT_TRUE(contains(result.err, c.message)) << result.err;
         EXPECT_FALSE(contains(result.err, "Internal error")) << result.err;
         EXPECT_EQ(differences(expected, snapshotOf(scratch.path())), std::vector<std::string>{});
+    }
+}
+
+TEST_F(CodecOutputTest, AFullDiskIsReportedWithTheOutputsNameAndLeavesNothingThere) {
+    SmallFilesystem disk(folder / "disk", 64 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+    writeFile(folder / "large.bin", incompressibleBytes(1'000'000));
+    ASSERT_EQ(runCli(folder.path(), {"compress", "large.bin", "large.zs"}).status, 0);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"compress", "large.bin", "disk/out"},
+                                                 std::vector<std::string>{"decompress", "large.zs", "disk/out"}}) {
+        SCOPED_TRACE(args[0]);
+        const CliResult result = runCli(folder.path(), args);
+        EXPECT_EQ(result.status, 1) << result.err;
+        EXPECT_TRUE(contains(result.err, "zor-cli: disk/out: I/O or other error, bailing out. (No space left on device)"))
+            << result.err;
+        EXPECT_TRUE(snapshotOf(folder / "disk").empty());
     }
 }
 
@@ -197,7 +198,7 @@ TEST_F(CodecOutputTest, AFatalSignalWhileWritingLeavesNothingBehind) {
         std::this_thread::sleep_for(300ms);
         ASSERT_TRUE(process.running()) << process.wait().err;
         process.signal(c.signal);
-        ASSERT_TRUE(endsWithin(process, 30s));
+        ASSERT_TRUE(process.endsWithin(30s));
         ::close(feed[1]);
         EXPECT_EQ(process.endedBy(), c.signal) << process.wait().err;
         EXPECT_EQ(differences(before, snapshotOf(folder.path())), std::vector<std::string>{});
