@@ -31,10 +31,12 @@ enum class Direction { Compress, Decompress };
 template <typename Drive>
 int runBetween(const Endpoints& files, Direction direction, const char* silentFailure, Drive drive) {
     StreamInput input;
-    if (const int refused = input.open(files.input, direction == Direction::Decompress)) return refused;
+    if (const int status = input.open(files.input, direction == Direction::Decompress); status != kSuccess)
+        return status;
     StreamOutput output;
-    if (const int refused = output.open(files.output, files.force, direction == Direction::Compress, input))
-        return refused;
+    if (const int status = output.open(files.output, files.force, direction == Direction::Compress, input);
+        status != kSuccess)
+        return status;
 
     StreamUi ui(input.displayName(), output);
     DriverProgress progress;

@@ -1,4 +1,4 @@
-// stream_endpoints.cpp - opening and checking the input, choosing how the output is written, and putting a new output in place.
+// stream_endpoints.cpp - checking and opening the input, choosing how the output is written, putting a new output in place.
 #include "cli/stream_endpoints.h"
 
 #include <cerrno>
@@ -139,7 +139,8 @@ int StreamOutput::openNewFile(const std::string& name, bool replace, const struc
     if (!newFile_.createBeside(name)) return reportOpenFailure(name, "writing", errno);
     descriptor_ = newFile_.descriptor();
     replace_ = replace;
-    if (replaced && ::fchmod(descriptor_, replaced->st_mode & 0777) != 0) return reportOpenFailure(name, "writing", errno);
+    if (replaced && ::fchmod(descriptor_, replaced->st_mode & 0777) != 0)
+        return reportOpenFailure(name, "writing", errno);
     return attachStream() ? kSuccess : reportOpenFailure(name, "writing", errno);
 }
 
@@ -153,7 +154,8 @@ ssize_t StreamOutput::writeThrough(void* self, const char* bytes, size_t length)
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else {
-            if (output->failure_ == 0) output->failure_ = n < 0 ? errno : EIO;
+            int none = 0;
+            output->failure_.compare_exchange_strong(none, n < 0 ? errno : EIO);
             break;
         }
     }

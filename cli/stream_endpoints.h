@@ -21,6 +21,7 @@
 // naming what it is about and leaves every file as it was.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -70,7 +71,7 @@ public:
     std::FILE* file() const { return file_; }
     const std::string& displayName() const { return displayName_; }
     // The error of the first write, sync or placing that failed; 0 while none has.
-    int failure() const { return failure_; }
+    int failure() const { return failure_.load(); }
 
     // Called once the stream is complete: flushes, and for a new file syncs
     // it and puts it under its name. False when any of it failed (failure()
@@ -90,7 +91,7 @@ private:
     NewFile newFile_;              // holds a file only when the output is a new file
     bool replace_ = false;         // whether the new file replaces what stands at the name
     std::string displayName_;
-    int failure_ = 0;
+    std::atomic<int> failure_{0};  // set where the engine writes, read where it reports
 };
 
 }  // namespace zor::cli

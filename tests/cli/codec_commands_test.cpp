@@ -1,4 +1,4 @@
-// codec_commands_test.cpp - zor-cli compress and decompress as a person runs them: round trips, --force, terminals, inputs, failed writes.
+// codec_commands_test.cpp - zor-cli compress and decompress as a person runs them: round trips, --force, terminals, failed writes.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-// codec_output_test.cpp - zor-cli compress/decompress against careless and hostile destinations: what was there survives, nothing half-written stays.
+// codec_output_test.cpp - compress/decompress against careless and hostile destinations: nothing there is lost, nothing half-written stays.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -126,7 +126,8 @@ TEST_F(CodecOutputTest, NothingThatStoodAtTheOutputIsDestroyedAndFailuresLeaveNo
     for (const DestinationCase& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder scratch;
-        for (const auto& entry : fs::directory_iterator(folder.path())) fs::copy(entry.path(), scratch / entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(folder.path()))
+            fs::copy(entry.path(), scratch / entry.path().filename().string());
         c.prepare(scratch);
         FolderSnapshot expected = snapshotOf(scratch.path());
         for (const std::string& path : c.nowHoldTheStream) expected[path] = "file: " + stream;
@@ -158,8 +159,8 @@ TEST_F(CodecOutputTest, AFullDiskIsReportedWithTheOutputsNameAndLeavesNothingThe
         SCOPED_TRACE(args[0]);
         const CliResult result = runCli(folder.path(), args);
         EXPECT_EQ(result.status, 1) << result.err;
-        EXPECT_TRUE(contains(result.err, "zor-cli: disk/out: I/O or other error, bailing out. (No space left on device)"))
-            << result.err;
+        const std::string message = "zor-cli: disk/out: I/O or other error, bailing out. (No space left on device)";
+        EXPECT_TRUE(contains(result.err, message)) << result.err;
         EXPECT_TRUE(snapshotOf(folder / "disk").empty());
     }
 }
