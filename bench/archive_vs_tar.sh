@@ -56,10 +56,10 @@ best() {
 cd "$work"
 cp "$file" "$work/big.txt"
 pack=$(best "\"$cli\" pack -q \"$work/big.zor\" big.txt")
-compress=$(best "\"$cli\" compress big.txt \"$work/big.zs\"")
+compress=$(best "\"$cli\" compress --force big.txt \"$work/big.zs\"")
 unpack=$(best "\"$cli\" unpack -q \"$work/big.zor\" -d \"$work/out\" --overwrite all")
 cmp -s big.txt "$work/out/big.txt" || echo "MISMATCH after unpack"
-decompress=$(best "\"$cli\" decompress \"$work/big.zs\" \"$work/big.out\"")
+decompress=$(best "\"$cli\" decompress --force \"$work/big.zs\" \"$work/big.out\"")
 
 cd "$tree"
 tpack=$(best "\"$cli\" pack -q \"$work/tree.zor\" \$(ls)")

@@ -10,9 +10,9 @@ set -eu
 printf '%-11s %11s %11s %11s %8s %8s %8s %8s %9s %9s\n' input bytes zor_size bz2_size c_ratio d_ratio c_mem_MB d_mem_MB bz_c_MB bz_d_MB
 for name in text binary repetitive random; do
     f="$work/corpus/$name"
-    zc=$(measure wall sh -c "\"$cli\" compress \"$f\" \"$work/$name.zs\"")
+    zc=$(measure wall sh -c "\"$cli\" compress --force \"$f\" \"$work/$name.zs\"")
     bc=$(measure wall sh -c "bzip2 -9 -c \"$f\" > \"$work/$name.bz2\"")
-    zd=$(measure wall sh -c "\"$cli\" decompress \"$work/$name.zs\" \"$work/$name.out\"")
+    zd=$(measure wall sh -c "\"$cli\" decompress --force \"$work/$name.zs\" \"$work/$name.out\"")
     bd=$(measure wall sh -c "bzip2 -d -c \"$work/$name.bz2\" > /dev/null")
     cmp -s "$f" "$work/$name.out" || echo "MISMATCH on $name"
     awk -v n="$name" -v b="$(stat -c %s "$f")" -v zs="$(stat -c %s "$work/$name.zs")" \

@@ -15,8 +15,8 @@ printf '%-10s %9s %9s %7s %7s %7s %7s %7s %9s %9s %9s %6s %6s %6s\n' input zor1_
     1/bz2 zor_size bz2_size lbz_size mem1MB mem2MB lbzMB
 for name in text binary repetitive random; do
     f="$work/corpus/$name"
-    z1=$(measure wall sh -c "\"$cli\" compress --threads 1 \"$f\" \"$work/$name.t1.zs\"")
-    z2=$(measure wall sh -c "\"$cli\" compress --threads 2 \"$f\" \"$work/$name.t2.zs\"")
+    z1=$(measure wall sh -c "\"$cli\" compress --force --threads 1 \"$f\" \"$work/$name.t1.zs\"")
+    z2=$(measure wall sh -c "\"$cli\" compress --force --threads 2 \"$f\" \"$work/$name.t2.zs\"")
     bz=$(measure wall sh -c "bzip2 -9 -c \"$f\" > \"$work/$name.bz2\"")
     pb=$(measure wall sh -c "pbzip2 -9 -p2 -c \"$f\" > \"$work/$name.pbz2\"")
     l1=$(measure wall sh -c "lbzip2 -9 -n1 -c \"$f\" > \"$work/$name.lbz2\"")

@@ -22,10 +22,10 @@ for name in text binary repetitive random; do
     [ -s "$work/$name.zs" ] || "$cli" compress "$f" "$work/$name.zs"
     [ -s "$work/$name.bz2" ] || bzip2 -9 -c "$f" > "$work/$name.bz2"
     [ -s "$work/$name.pbz2" ] || pbzip2 -9 -p2 -c "$f" > "$work/$name.pbz2"
-    z1=$(measure cpu "$cli" decompress --threads 1 "$work/$name.zs" "$work/$name.out")
+    z1=$(measure cpu "$cli" decompress --force --threads 1 "$work/$name.zs" "$work/$name.out")
     cmp -s "$f" "$work/$name.out" || echo "MISMATCH on $name at 1 thread"
-    z1w=$(measure wall "$cli" decompress --threads 1 "$work/$name.zs" "$work/$name.out")
-    z2=$(measure wall "$cli" decompress --threads 2 "$work/$name.zs" "$work/$name.out")
+    z1w=$(measure wall "$cli" decompress --force --threads 1 "$work/$name.zs" "$work/$name.out")
+    z2=$(measure wall "$cli" decompress --force --threads 2 "$work/$name.zs" "$work/$name.out")
     cmp -s "$f" "$work/$name.out" || echo "MISMATCH on $name at 2 threads"
     bz=$(measure cpu sh -c "bzip2 -d -c '$work/$name.bz2' > /dev/null")
     bzw=$(measure wall sh -c "bzip2 -d -c '$work/$name.bz2' > /dev/null")

@@ -2,14 +2,12 @@
 #include "cli/codec_commands.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "cli/exit_status.h"
+#include "cli/stream_endpoints.h"
 #include "cli/stream_ui.h"
 #include "engine/file_drivers.h"
 #include "engine/parallel_compress_file.h"
@@ -20,61 +18,32 @@ namespace zor::cli {
 namespace {
 
 struct Endpoints {
-    std::string input;  // empty: standard input
-    std::string output; // empty: standard output
+    std::string input;   // empty: standard input
+    std::string output;  // empty: standard output
+    bool force = false;  // an existing file or link at the output's name may be replaced
 };
 
-struct FileCloser {
-    void operator()(std::FILE* file) const {
-        if (file && file != stdin && file != stdout) std::fclose(file);
-    }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// Which side of the run holds compressed data, which never comes from or goes to a terminal.
+enum class Direction { Compress, Decompress };
 
-File openInput(const std::string& name) {
-    if (name.empty() || name == "-") return File(stdin);
-    return File(std::fopen(name.c_str(), "rb"));
-}
-
-File openOutput(const std::string& name) {
-    if (name.empty() || name == "-") return File(stdout);
-    return File(std::fopen(name.c_str(), "wb"));
-}
-
-std::string displayName(const std::string& name, const char* standard) {
-    return name.empty() || name == "-" ? standard : name;
-}
-
-bool namedOutput(const std::string& name) { return !name.empty() && name != "-"; }
-
-int reportOpenFailure(const std::string& name, const char* what) {
-    std::fprintf(stderr, "zor-cli: cannot open %s for %s: %s\n", name.c_str(), what, std::strerror(errno));
-    return kFailed;
-}
-
-// Closes a named output and reports a failed close (the last buffered bytes may not have reached the disk).
-bool closeOutput(File& output, const std::string& name) {
-    if (!namedOutput(name)) return std::fflush(stdout) == 0;
-    return std::fclose(output.release()) == 0;
-}
-
-// Opens both ends, runs `drive` (true on success) and settles the exit
-// status; a failed run to a named output leaves no half-written file behind.
+// Checks and opens both ends, runs `drive` (true on success) and settles the
+// exit status; only a complete stream takes the output's name.
 template <typename Drive>
-int runBetween(const Endpoints& files, const char* silentFailure, Drive drive) {
-    File input = openInput(files.input);
-    if (!input) return reportOpenFailure(files.input, "reading");
-    File output = openOutput(files.output);
-    if (!output) return reportOpenFailure(files.output, "writing");
+int runBetween(const Endpoints& files, Direction direction, const char* silentFailure, Drive drive) {
+    StreamInput input;
+    if (const int status = input.open(files.input, direction == Direction::Decompress); status != kSuccess)
+        return status;
+    StreamOutput output;
+    if (const int status = output.open(files.output, files.force, direction == Direction::Compress, input);
+        status != kSuccess)
+        return status;
 
-    StreamUi ui(displayName(files.input, "(standard input)"));
+    StreamUi ui(input.displayName(), output);
     DriverProgress progress;
     DriverContext context{ui, progress, EngineSettings{}};
-    const bool driven = drive(input.get(), output.get(), context);
-    const bool closed = closeOutput(output, files.output);
-    if (driven && closed) return kSuccess;
+    const bool driven = drive(input.file(), output.file(), context);
+    if (driven && output.finish()) return kSuccess;
     if (!ui.reported()) ui.reportError(driven ? "I/O or other error, bailing out." : silentFailure, false);
-    if (namedOutput(files.output)) std::remove(files.output.c_str());
     return ui.fatal() ? kFatal : kFailed;
 }
 
@@ -85,7 +54,7 @@ struct CompressRequest {
 };
 
 int runCompress(const CompressRequest& request) {
-    return runBetween(request.files, "I/O or other error, bailing out.",
+    return runBetween(request.files, Direction::Compress, "I/O or other error, bailing out.",
                       [&request](std::FILE* in, std::FILE* out, DriverContext& c) {
                           c.settings.threads = request.threads;
                           return !compressFileParallel(in, out, c).failed;
@@ -102,7 +71,7 @@ struct DecompressRequest {
 
 int runDecompress(const DecompressRequest& request) {
     // The driver fails without a message only when the input does not begin with a stream.
-    return runBetween(request.files, "not a ZOR compressed stream",
+    return runBetween(request.files, Direction::Decompress, "not a ZOR compressed stream",
                       [&request](std::FILE* in, std::FILE* out, DriverContext& c) {
                           return decompressFileParallel(in, out, c, request.options);
                       });
@@ -111,6 +80,7 @@ int runDecompress(const DecompressRequest& request) {
 void addEndpoints(CLI::App* command, Endpoints& files) {
     command->add_option("INPUT", files.input, "file to read (standard input when left out or \"-\")");
     command->add_option("OUTPUT", files.output, "file to write (standard output when left out or \"-\")");
+    command->add_flag("-f,--force", files.force, "replace an existing OUTPUT (a link is replaced, not its target)");
 }
 
 }  // namespace

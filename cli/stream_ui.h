@@ -3,13 +3,15 @@
 
 #include <string>
 
+#include "cli/stream_endpoints.h"
 #include "engine/file_drivers.h"
 
 namespace zor::cli {
 
 class StreamUi : public DriverUi {
 public:
-    explicit StreamUi(std::string subject) : subject_(std::move(subject)) {}
+    // Messages name `input`, or `output` with the reason once a write to it has failed.
+    StreamUi(std::string input, const StreamOutput& output) : input_(std::move(input)), output_(output) {}
 
     void reportError(const std::string& text, bool fatal) override;
     void setActionLabel(const std::string&) override {}
@@ -21,9 +23,11 @@ public:
     bool fatal() const { return fatal_; }
 
 private:
-    std::string subject_;  // the file named in messages
+    std::string input_;
+    const StreamOutput& output_;
     bool reported_ = false;
     bool fatal_ = false;
+    bool outputFailureReported_ = false;
 };
 
 }  // namespace zor::cli

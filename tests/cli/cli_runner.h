@@ -1,10 +1,12 @@
 // cli_runner.h - runs the built zor-cli in a scratch folder with given standard input, capturing its output and status.
 #pragma once
 
+#include <chrono>
 #include <fcntl.h>
 #include <signal.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -82,6 +84,81 @@ private:
 // Runs zor-cli to its end in `folder`.
 inline CliResult runCli(const std::string& folder, const std::vector<std::string>& args, const std::string& input = "") {
     return CliProcess(folder, args, input).wait();
+}
+
+}  // namespace zor::test
+
+namespace zor::test {
+
+// A started zor-cli whose standard input and output are descriptors the test
+// holds (a pipe it feeds at its own pace, a terminal, a device); standard
+// error is captured. The test's own ends of pipes must be O_CLOEXEC, or the
+// child holds them open too (a pipe it reads would never end).
+class CliOnDescriptors {
+public:
+    CliOnDescriptors(const std::string& folder, const std::vector<std::string>& args, int in, int out) {
+        const std::string err = capture_ / "stderr";
+        pid_ = ::fork();
+        if (pid_ != 0) return;
+        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (::chdir(folder.c_str()) != 0 || errFd < 0 || ::dup2(in, STDIN_FILENO) < 0 ||
+            ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0)
+            ::_exit(126);
+        std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(ZOR_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+
+    pid_t pid() const { return pid_; }
+    void signal(int number) const { ::kill(pid_, number); }
+
+    // True while the process has not ended.
+    bool running() {
+        if (finished_) return false;
+        if (::waitpid(pid_, &waitStatus_, WNOHANG) != pid_) return true;
+        finished_ = true;
+        return false;
+    }
+
+    // Waits for the end for at most `limit`, then kills the process (a
+    // command that opened a FIFO would wait forever); false when it had to.
+    bool endsWithin(std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (running()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                signal(SIGKILL);
+                wait();
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+    // Waits for the end; `out` stays empty (standard output went to the descriptor).
+    CliResult wait() {
+        if (!finished_) ::waitpid(pid_, &waitStatus_, 0);
+        finished_ = true;
+        CliResult result;
+        result.status = WIFEXITED(waitStatus_) ? WEXITSTATUS(waitStatus_) : -1;
+        result.err = readFile(capture_ / "stderr");
+        return result;
+    }
+    // The signal that ended the process, once it has ended; 0 when it exited.
+    int endedBy() const { return finished_ && WIFSIGNALED(waitStatus_) ? WTERMSIG(waitStatus_) : 0; }
+
+private:
+    TempFolder capture_;
+    pid_t pid_ = -1;
+    bool finished_ = false;
+    int waitStatus_ = 0;
+};
+
+// Runs zor-cli to its end in `folder` with the given standard input and output.
+inline CliResult runCliOn(const std::string& folder, const std::vector<std::string>& args, int in, int out) {
+    return CliOnDescriptors(folder, args, in, out).wait();
 }
 
 }  // namespace zor::test

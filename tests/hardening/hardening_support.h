@@ -27,7 +27,8 @@ inline FolderSnapshot snapshotOf(const std::string& folder) {
     if (!fs::exists(fs::symlink_status(folder, error))) return snapshot;
     for (auto it = fs::recursive_directory_iterator(folder, error); it != fs::recursive_directory_iterator();
          it.increment(error)) {
-        const std::string relative = it->path().lexically_relative(folder).string();  // links not resolved
+        // Lexical: relative() would resolve a link and record it under its target's name.
+        const std::string relative = it->path().lexically_relative(folder).string();
         const fs::file_status status = it->symlink_status();
         if (fs::is_symlink(status)) snapshot[relative] = "link -> " + fs::read_symlink(it->path()).string();
         else if (fs::is_directory(status)) snapshot[relative] = "folder";
