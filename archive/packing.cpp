@@ -460,8 +460,8 @@ private:
         ui_.resumeFolderMonitoring();
         context_.selection.clear();
         context_.items.clear();
-        reportLeftOut();
         const bool complete = context_.walk.leftOut == 0 && changedFiles_.empty();
+        reportLeftOut();
         return complete ? OperationOutcome::Succeeded : OperationOutcome::Failed;
     }
 
