@@ -64,7 +64,8 @@ bool samePlace(const std::string& a, const std::string& b) {
         while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
         const std::size_t slash = trimmed.rfind('/');
         if (slash == std::string::npos) return std::pair<std::string, std::string>(".", trimmed);
-        return std::pair<std::string, std::string>(slash == 0 ? "/" : trimmed.substr(0, slash), trimmed.substr(slash + 1));
+        const std::string folder = slash == 0 ? "/" : trimmed.substr(0, slash);
+        return std::pair<std::string, std::string>(folder, trimmed.substr(slash + 1));
     };
     const auto [folderA, nameA] = split(a);
     const auto [folderB, nameB] = split(b);
@@ -153,7 +154,9 @@ public:
             header_.passwordProtected = 1;
         }
 
-        if (!createArchive()) return failWith(aboutFile(context_.window.ArchivePath, kCannotCreateArchiveMessage, errno));
+        if (!createArchive()) {
+            return failWith(aboutFile(context_.window.ArchivePath, kCannotCreateArchiveMessage, errno));
+        }
         // Entries of small files take a few hundred bytes each: a large
         // buffer writes many of them at once, rather than a page at a time.
         std::setvbuf(files_.archive, archiveBuffer_.get(), _IOFBF, kArchiveWriteBuffer);
@@ -185,12 +188,17 @@ private:
             return refuse(aboutFile(target, kCannotCreateArchiveMessage) + " (" + kindOf(status) + ")");
         }
         // A read-only archive is kept, as a file that cannot be written over.
-        if (regular && !(status.st_mode & S_IWUSR)) return refuse(aboutFile(target, kCannotCreateArchiveMessage, EACCES));
+        if (regular && !(status.st_mode & S_IWUSR)) {
+            return refuse(aboutFile(target, kCannotCreateArchiveMessage, EACCES));
+        }
         for (const SelectedItem& item : context_.selection) {
             const std::string diskPath = diskPathOf(item);
             struct stat itemStatus {};
-            const bool sameAsArchive = regular && ::stat(diskPath.c_str(), &itemStatus) == 0 && sameFile(itemStatus, status);
-            if (sameAsArchive || samePlace(diskPath, target)) return refuse(aboutFile(diskPath, kPackedIntoItselfMessage));
+            const bool sameAsArchive =
+                regular && ::stat(diskPath.c_str(), &itemStatus) == 0 && sameFile(itemStatus, status);
+            if (sameAsArchive || samePlace(diskPath, target)) {
+                return refuse(aboutFile(diskPath, kPackedIntoItselfMessage));
+            }
         }
         // The archive being replaced is left out wherever the walk meets it
         // (a link at the archive path is replaced itself; its target may be packed).
@@ -449,7 +457,9 @@ private:
         if (keptMode_ && ::fchmod(files_.archiveBeingWritten.descriptor(), *keptMode_) != 0) {
             return failWith(aboutFile(target, kCannotCreateArchiveMessage, errno));
         }
-        if (!files_.archiveBeingWritten.commit(replace_)) return failWith(aboutFile(target, kCannotCreateArchiveMessage, errno));
+        if (!files_.archiveBeingWritten.commit(replace_)) {
+            return failWith(aboutFile(target, kCannotCreateArchiveMessage, errno));
+        }
         files_.packingArchive = false;
         stopProgress();
         ui_.closeProgress();

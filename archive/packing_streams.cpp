@@ -1,4 +1,4 @@
-// packing_streams.cpp - fopencookie streams: a length-limited reader over a descriptor and an enciphering writer over the archive.
+// packing_streams.cpp - fopencookie streams: a length-limited reader and an enciphering writer.
 #include "archive/packing_streams.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-// packing_streams.h - the two stdio streams packing puts between the compressor and the disk: a reader that stops at the length a file was opened with, and a writer that enciphers.
+// packing_streams.h - the stdio streams between compressor and disk: a length-limited reader, an enciphering writer.
 //
 // The compressor reads and writes C streams; these let the packer decide
 // what it reads and what reaches the archive without the compressor knowing.

@@ -399,7 +399,8 @@ public:
     std::string folder;
     std::vector<std::string> seen;
     void setActionLabel(const std::string& text) override {
-        if (text == "Writing to disk and cleaning up unused memory..." && seen.empty()) seen = filesBeingWritten(folder);
+        const bool streamWritten = text == "Writing to disk and cleaning up unused memory...";
+        if (streamWritten && seen.empty()) seen = filesBeingWritten(folder);
         ScriptedUi::setActionLabel(text);
     }
 };

@@ -364,7 +364,8 @@ TEST_P(CliExistingArchivePath, IsReplacedOnlyWithForceWhenNoTerminalCanAsk) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliExistingArchivePath,
     testing::Values(
-        ExistingCase{"Archive", "archive", false, 1, "zor-cli: out.zor already exists; nothing was packed (--force replaces it)", false},
+        ExistingCase{"Archive", "archive", false, 1,
+                     "zor-cli: out.zor already exists; nothing was packed (--force replaces it)", false},
         ExistingCase{"ArchiveForced", "archive", true, 0, "", true},
         ExistingCase{"NotAnArchive", "letter", false, 1, "out.zor already exists and is not a ZOR archive", false},
         ExistingCase{"NotAnArchiveForced", "letter", true, 0, "", true},
@@ -404,8 +405,8 @@ TEST_F(CliArchiveTest, PasswordFilesAreReadOnlyAsFarAsAPasswordGoes) {
         int status;
         const char* message;
     };
-    for (const Case& c : {Case{"/dev/zero", 2, "longer than 50 characters"}, Case{"sixty", 2, "longer than 50 characters"},
-                          Case{"fifty", 0, ""}}) {
+    for (const Case& c : {Case{"/dev/zero", 2, "longer than 50 characters"},
+                          Case{"sixty", 2, "longer than 50 characters"}, Case{"fifty", 0, ""}}) {
         CliProcess pack(folder.path(), {"pack", "-f", "out.zor", "src/a.txt", "--password-file", c.file});
         for (int waited = 0; pack.running() && waited < 500; ++waited)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -120,7 +120,8 @@ public:
         if (tty < 0 || ::dup2(tty, STDIN_FILENO) < 0 || ::chdir(folder.c_str()) != 0) ::_exit(126);
         const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (outFd < 0 || errFd < 0 || ::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0) ::_exit(126);
+        if (outFd < 0 || errFd < 0) ::_exit(126);
+        if (::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0) ::_exit(126);
         std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
         for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);

@@ -32,7 +32,8 @@ protected:
 
     // Packs the three sources with zor-cli (items in this order) into `archive`.
     CliResult packSources(const std::string& archive, rlim_t fileLimit = RLIM_INFINITY) {
-        return runCliWithFileLimit(folder / "src", {"pack", "-q", "-f", archive, "a.txt", "big.bin", "z.txt"}, fileLimit);
+        const std::vector<std::string> args{"pack", "-q", "-f", archive, "a.txt", "big.bin", "z.txt"};
+        return runCliWithFileLimit(folder / "src", args, fileLimit);
     }
 
     FolderSnapshot sources;

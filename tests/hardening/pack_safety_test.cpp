@@ -86,8 +86,8 @@ struct PromptCase {
 class PasswordPrompt : public PackAtTerminal, public testing::WithParamInterface<PromptCase> {};
 
 TEST_P(PasswordPrompt, CtrlCAbortsWithTheTerminalEchoingAgainAndNothingWritten) {
-    ASSERT_EQ(runCli(folder.path(), {"pack", "locked.zor", "src/a.txt", "--password-file", "/dev/stdin"}, "pw\n").status,
-              0);
+    const std::vector<std::string> lock{"pack", "locked.zor", "src/a.txt", "--password-file", "/dev/stdin"};
+    ASSERT_EQ(runCli(folder.path(), lock, "pw\n").status, 0);
     CliOnTerminal command(folder.path(), GetParam().args);
     ASSERT_TRUE(command.started());
     ASSERT_TRUE(command.waitFor(GetParam().prompt));
