@@ -1,8 +1,6 @@
 // clean_up.cpp - CleanUpAfterFailure.
 #include "archive/clean_up.h"
 
-#include "platform/folders.h"
-
 namespace zor {
 
 void CleanUpAfterFailure(OperationContext& context, OperationFiles& files) {
@@ -10,7 +8,7 @@ void CleanUpAfterFailure(OperationContext& context, OperationFiles& files) {
     if (files.archive) std::fclose(files.archive);
     files.input = nullptr;
     files.archive = nullptr;
-    if (files.packingArchive && !files.archiveBeingWritten.empty()) deleteFile(files.archiveBeingWritten);
+    if (files.packingArchive) files.archiveBeingWritten.discard();
     files.packingArchive = false;
     context.selection.clear();
     context.items.clear();

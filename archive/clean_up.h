@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/operation_context.h"
+#include "platform/new_file.h"
 
 namespace zor {
 
@@ -12,11 +13,11 @@ namespace zor {
 struct OperationFiles {
     std::FILE* input = nullptr;
     std::FILE* archive = nullptr;
-    bool packingArchive = false;   // while set, the clean-up deletes `archiveBeingWritten`
-    std::string archiveBeingWritten;
+    bool packingArchive = false;   // while set, the clean-up discards `archiveBeingWritten`
+    NewFile archiveBeingWritten;   // the archive until it is committed under its name
 };
 
-// Closes the open files, deletes the archive being written (only while
+// Closes the open files, discards the archive being written (only while
 // packingArchive is set), frees the selection and item lists, lets the
 // folder list follow the disk again and re-enables the main window.
 void CleanUpAfterFailure(OperationContext& context, OperationFiles& files);

@@ -3,9 +3,9 @@
 // Write order: the header with archiveSize -1 and a 40-byte placeholder
 // record at 76; for each item at the current entry offset either a folder's
 // record and name, or a file's name, its compressed stream appended, its
-// final record written back into the slot, its data enciphered in place
-// (with a password) and a copy of its record appended as the next
-// placeholder (which the next entry overwrites; after the last file it
+// final record written back into the slot (with a password the stream is
+// enciphered on its way into the archive) and a copy of its record appended
+// as the next placeholder (which the next entry overwrites; after the last file it
 // stays as the trailing record). Finally the header is rewritten with the
 // archive's length, packed total and ratio.
 //
@@ -21,14 +21,16 @@
 #include <limits>
 #include <memory>
 #include <optional>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+#include "archive/archive_reader.h"
 #include "archive/clean_up.h"
 #include "archive/entry_names.h"
+#include "archive/file_messages.h"
 #include "archive/pack_ahead.h"
+#include "archive/packing_streams.h"
 #include "archive/report_counter.h"
 #include "archive/tree_walk.h"
 #include "engine/driver_reports.h"
@@ -43,32 +45,46 @@ namespace {
 constexpr uint64_t kLargestArchive = std::numeric_limits<int32_t>::max();
 constexpr std::size_t kArchiveWriteBuffer = 256 * 1024;
 
-// Creates a new file beside `target` (same folder, so it can be renamed
-// onto it) with the permissions a plain create would give.
-std::FILE* createPartFile(const std::string& target, std::string& partPath) {
-    std::random_device seed;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        partPath = target + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(seed() % 1000000);
-        const int fd = ::open(partPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            std::FILE* file = ::fdopen(fd, "w+b");
-            if (!file) {
-                ::close(fd);
-                ::unlink(partPath.c_str());
-            }
-            return file;
-        }
-        if (errno != EEXIST) break;
-    }
-    partPath.clear();
-    return nullptr;
+constexpr char kPackedIntoItselfMessage[] = "This is the archive being written; it cannot be packed into itself";
+
+// What stands at a path that is neither a file nor a symbolic link, for the refusal.
+const char* kindOf(const struct stat& status) {
+    if (S_ISDIR(status.st_mode)) return "it is a folder";
+    if (S_ISFIFO(status.st_mode)) return "it is a FIFO";
+    if (S_ISSOCK(status.st_mode)) return "it is a socket";
+    return "it is a device";
 }
 
-// An existing archive that cannot be replaced: a folder, or a read-only file.
-bool replaceable(const std::string& target) {
-    struct stat status {};
-    if (::stat(target.c_str(), &status) != 0) return true;
-    return S_ISREG(status.st_mode) && (status.st_mode & S_IWUSR);
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// True when both paths name the same entry of the same folder, whether or not anything stands there.
+bool samePlace(const std::string& a, const std::string& b) {
+    auto split = [](const std::string& path) {
+        std::string trimmed = path;
+        while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+        const std::size_t slash = trimmed.rfind('/');
+        if (slash == std::string::npos) return std::pair<std::string, std::string>(".", trimmed);
+        const std::string folder = slash == 0 ? "/" : trimmed.substr(0, slash);
+        return std::pair<std::string, std::string>(folder, trimmed.substr(slash + 1));
+    };
+    const auto [folderA, nameA] = split(a);
+    const auto [folderB, nameB] = split(b);
+    if (nameA != nameB || nameA.empty() || nameA == "." || nameA == "..") return false;
+    struct stat statusA {}, statusB {};
+    return ::stat(folderA.c_str(), &statusA) == 0 && ::stat(folderB.c_str(), &statusB) == 0 &&
+           sameFile(statusA, statusB);
+}
+
+// True when `path` holds a finished ZOR archive (a header that reads, written to its end).
+bool isFinishedArchive(const std::string& path) {
+    ArchiveReader reader;
+    ArchiveHeader header;
+    return reader.open(path) && readArchiveHeader(reader.file(), header) && fieldText(header.signature) == "ZOR" &&
+           header.archiveSize != -1;
+}
+
+std::string diskPathOf(const SelectedItem& item) {
+    return item.folder.empty() ? item.name : item.folder + "/" + item.name;
 }
 
 bool seekTo(std::FILE* file, uint64_t offset) { return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0; }
@@ -86,7 +102,7 @@ public:
     Packer& operator=(const Packer&) = delete;
     // Leaving by an exception (out of memory) still removes the partial archive.
     ~Packer() {
-        if (files_.input || files_.archive || files_.packingArchive) fail(OperationOutcome::Fatal);
+        if (reader_ || files_.archive || files_.packingArchive) fail(OperationOutcome::Fatal);
     }
 
     OperationOutcome run() {
@@ -94,13 +110,15 @@ public:
         context_.items.clear();
         context_.walk.currentDepth = 0;
         ui_.suspendFolderMonitoring();
+        if (const std::optional<OperationOutcome> refused = checkArchivePath()) return *refused;
         ui_.showProgress();
         ui_.enableAbort();
         ui_.pumpMessages();
         header_ = newArchiveHeader();
         ui_.setProgressBars(0, 0);
         context_.progress = DriverProgress{};
-        excludeExistingArchive();
+        context_.walk.leftOut = 0;
+        context_.walk.omissions.clear();
         // Workers start on the first small files while the walk goes on.
         if (context_.settings.threads > 1) ahead_.emplace(context_.settings);
         TotalLength(context_, [this](std::size_t index) {
@@ -136,14 +154,12 @@ public:
             header_.passwordProtected = 1;
         }
 
-        const std::string& target = context_.window.ArchivePath;
-        if (!replaceable(target) || !(files_.archive = createPartFile(target, files_.archiveBeingWritten))) {
-            return failWith(kCannotCreateArchiveMessage);
+        if (!createArchive()) {
+            return failWith(aboutFile(context_.window.ArchivePath, kCannotCreateArchiveMessage, errno));
         }
         // Entries of small files take a few hundred bytes each: a large
         // buffer writes many of them at once, rather than a page at a time.
         std::setvbuf(files_.archive, archiveBuffer_.get(), _IOFBF, kArchiveWriteBuffer);
-        files_.packingArchive = true;
         if (!writeArchiveHeader(files_.archive, header_) || !writeEntryRecord(files_.archive, EntryRecord{})) {
             return failWith(kWriteFailedMessage);
         }
@@ -160,11 +176,67 @@ public:
 private:
     bool protectedArchive() const { return context_.packingPassword && !context_.packingPassword->empty(); }
 
-    void excludeExistingArchive() {
+    // Before anything is written: what stands at the archive path may be
+    // replaced only when it is a file or a link and the person says so, and
+    // no selected item may be the archive itself. The outcome of a refusal.
+    std::optional<OperationOutcome> checkArchivePath() {
+        const std::string& target = context_.window.ArchivePath;
         struct stat status {};
-        context_.walk.hasExcludedFile = ::stat(context_.window.ArchivePath.c_str(), &status) == 0;
+        const bool exists = ::lstat(target.c_str(), &status) == 0;
+        const bool regular = exists && S_ISREG(status.st_mode);
+        if (exists && !regular && !S_ISLNK(status.st_mode)) {
+            return refuse(aboutFile(target, kCannotCreateArchiveMessage) + " (" + kindOf(status) + ")");
+        }
+        // A read-only archive is kept, as a file that cannot be written over.
+        if (regular && !(status.st_mode & S_IWUSR)) {
+            return refuse(aboutFile(target, kCannotCreateArchiveMessage, EACCES));
+        }
+        for (const SelectedItem& item : context_.selection) {
+            const std::string diskPath = diskPathOf(item);
+            struct stat itemStatus {};
+            const bool sameAsArchive =
+                regular && ::stat(diskPath.c_str(), &itemStatus) == 0 && sameFile(itemStatus, status);
+            if (sameAsArchive || samePlace(diskPath, target)) {
+                return refuse(aboutFile(diskPath, kPackedIntoItselfMessage));
+            }
+        }
+        // The archive being replaced is left out wherever the walk meets it
+        // (a link at the archive path is replaced itself; its target may be packed).
+        context_.walk.hasExcludedFile = regular;
         context_.walk.excludedDevice = status.st_dev;
         context_.walk.excludedInode = status.st_ino;
+        if (!exists) return std::nullopt;
+        if (!ui_.confirmArchiveOverwrite(target, isFinishedArchive(target))) {
+            // Ctrl+C at the question stops the operation; a No just declines it.
+            const bool aborted = ui_.abortRequested();
+            ui_.clearAbortRequest();
+            CleanUpAfterFailure(context_, files_);
+            return aborted ? OperationOutcome::Aborted : OperationOutcome::Cancelled;
+        }
+        replace_ = true;
+        if (regular) keptMode_ = status.st_mode & 0777;
+        return std::nullopt;
+    }
+
+    OperationOutcome refuse(const std::string& message) {
+        ui_.reportError(message, false);
+        CleanUpAfterFailure(context_, files_);
+        return OperationOutcome::Failed;
+    }
+
+    // The new archive, unnamed or as a part file beside the target, with a
+    // buffered stream of its own over it; false with errno set.
+    bool createArchive() {
+        if (!files_.archiveBeingWritten.createBeside(context_.window.ArchivePath)) return false;
+        files_.packingArchive = true;
+        const int fd = ::fcntl(files_.archiveBeingWritten.descriptor(), F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) return false;
+        files_.archive = ::fdopen(fd, "w+b");
+        if (files_.archive) return true;
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return false;
     }
 
     void fillRecord(const PackItem& item, const std::string& name) {
@@ -201,11 +273,13 @@ private:
             if (ui_.abortRequested()) return abort();
         }
         if (!settlePlaceholder()) return failWith(kWriteFailedMessage);
-        files_.input = openRegularFile(item.diskPath);
         struct stat status {};
-        if (!files_.input || ::fstat(::fileno(files_.input), &status) != 0) {
-            return failWith(kCannotOpenInputMessage);
-        }
+        errno = 0;  // a name that is no regular file (any more) fails with no reason of the system's
+        const int fd = openRegularDescriptor(item.diskPath, status);
+        if (fd < 0) return failWith(aboutFile(item.diskPath, kCannotOpenInputMessage, errno));
+        // The length taken now is the most that is read, however the file changes.
+        reader_.emplace(fd, static_cast<uint64_t>(status.st_size));
+        if (!reader_->stream()) return failWith(aboutFile(item.diskPath, kCannotOpenInputMessage, errno));
         if (static_cast<uint64_t>(status.st_size) > std::numeric_limits<uint32_t>::max()) {
             return failWith("File " + item.diskPath + " is 4 GiB or larger; a ZOR archive cannot hold it.");
         }
@@ -218,37 +292,69 @@ private:
         if (record_.size > 0) {
             if (endOf(files_.archive) != dataOffset) return failWith(kWriteFailedMessage);
             showFileStarted(item, index);
-            ReportCounter driverUi(ui_, true);
-            DriverContext driver{driverUi, context_.progress, context_.settings};
-            const CompressResult result = compressFileParallel(files_.input, files_.archive, driver);
-            if (driverUi.fatalReports > 0) {
-                fail(OperationOutcome::Fatal);  // the partial archive goes before the process may end
-                driverUi.releaseFatal();
-                return OperationOutcome::Fatal;
-            }
-            if (ui_.abortRequested()) return abort();
-            if (result.failed) return fail(OperationOutcome::Failed);
-            record_.packedSize = result.LastPackedSize;
+            const OperationOutcome compressed = compressCurrentFile(item, status);
+            if (compressed != OperationOutcome::Succeeded) return compressed;
             if (endOf(files_.archive) != dataOffset + record_.packedSize) return failWith(kWriteFailedMessage);
+            if (record_.size == 0) {
+                // The file was emptied before a byte of it was read: an empty
+                // file's entry holds no stream, so the empty one goes again.
+                if (std::fflush(files_.archive) != 0 || ::ftruncate(::fileno(files_.archive), off_t(dataOffset)) != 0) {
+                    return failWith(kWriteFailedMessage);
+                }
+                record_.packedSize = 0;
+            }
             if (dataOffset + record_.packedSize + kEntryRecordSize > kLargestArchive) {
                 return failWith(kArchiveTooLargeMessage);
             }
             totalPacked_ += record_.packedSize;
+            totalStored_ += record_.size;
         }
         if (!seekTo(files_.archive, entryOffset_) || !writeEntryRecord(files_.archive, record_) ||
             std::fflush(files_.archive) != 0) {
             return failWith(kWriteFailedMessage);
         }
         entryOffset_ = dataOffset + record_.packedSize;
-        if (protectedArchive() && record_.packedSize > 0 && !encipherInPlace(dataOffset, record_.packedSize)) {
-            return failWith(kWriteFailedMessage);
-        }
         if (::fseeko(files_.archive, 0, SEEK_END) != 0 || !writeEntryRecord(files_.archive, record_)) {
             return failWith(kWriteFailedMessage);
         }
         positionedAtEntry_ = false;
-        std::fclose(files_.input);
-        files_.input = nullptr;
+        reader_.reset();
+        return OperationOutcome::Succeeded;
+    }
+
+    // Appends the current file's stream (enciphered on its way with a
+    // password) and sets the record's packedSize; a file that changed
+    // meanwhile gets the size of what was read, which the stream holds, and is named at the end.
+    OperationOutcome compressCurrentFile(const PackItem& item, const struct stat& opened) {
+        std::optional<EncipheringWriter> enciphering;
+        std::FILE* into = files_.archive;
+        if (protectedArchive()) {
+            announceEnciphering();
+            enciphering.emplace(files_.archive, context_.cipher);
+            if (!enciphering->stream()) return failWith(kWriteFailedMessage);
+            into = enciphering->stream();
+        }
+        ReportCounter driverUi(ui_, true);
+        DriverContext driver{driverUi, context_.progress, context_.settings};
+        const CompressResult result = compressFileParallel(reader_->stream(), into, driver);
+        const bool enciphered = !enciphering || enciphering->close();
+        if (driverUi.fatalReports > 0) {
+            fail(OperationOutcome::Fatal);  // the partial archive goes before the process may end
+            driverUi.releaseFatal();
+            return OperationOutcome::Fatal;
+        }
+        if (ui_.abortRequested()) return abort();
+        if (result.failed) return fail(OperationOutcome::Failed);
+        if (!enciphered) return failWith(kWriteFailedMessage);
+        record_.packedSize = result.LastPackedSize;
+
+        struct stat now {};
+        const uint64_t read = reader_->bytesRead();
+        if (read != record_.size || ::fstat(reader_->descriptor(), &now) != 0 || now.st_size != opened.st_size ||
+            now.st_mtim.tv_sec != opened.st_mtim.tv_sec || now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec) {
+            record_.size = static_cast<uint32_t>(read);
+            changedFiles_.push_back(item.diskPath + " changed while it was packed");
+        }
         return OperationOutcome::Succeeded;
     }
 
@@ -280,6 +386,7 @@ private:
             return failWith(kWriteFailedMessage);
         }
         totalPacked_ += record_.packedSize;
+        totalStored_ += record_.size;
         entryOffset_ = dataOffset + record_.packedSize;
         positionedAtEntry_ = true;
         placeholder_ = record_;
@@ -326,20 +433,6 @@ private:
         resetCipher(context_.cipher, *context_.packingPassword);
     }
 
-    bool encipherInPlace(uint64_t offset, uint64_t length) {
-        announceEnciphering();
-        std::vector<uint8_t> chunk(kCipherChunkSize);
-        while (length > 0) {
-            const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(length, chunk.size()));
-            if (!seekTo(files_.archive, offset) || std::fread(chunk.data(), 1, n, files_.archive) != n) return false;
-            cipherBuffer(context_.cipher, chunk.data(), n);
-            if (!seekTo(files_.archive, offset) || std::fwrite(chunk.data(), 1, n, files_.archive) != n) return false;
-            offset += n;
-            length -= n;
-        }
-        return std::fflush(files_.archive) == 0;
-    }
-
     OperationOutcome finish() {
         ahead_.reset();
         // Buffered entries reach the disk here at the latest: a failure to
@@ -348,6 +441,7 @@ private:
         const uint64_t end = endOf(files_.archive);
         if (end == std::numeric_limits<uint64_t>::max()) return failWith(kWriteFailedMessage);
         if (end > kLargestArchive) return failWith(kArchiveTooLargeMessage);
+        header_.totalSize = static_cast<uint32_t>(totalStored_);  // the records' sum, also when a file changed
         header_.totalPackedSize = totalPacked_;
         header_.archiveSize = static_cast<int32_t>(end);
         header_.ratio = computeRatio(totalPacked_, header_.totalSize);
@@ -358,8 +452,13 @@ private:
         const int closed = std::fclose(files_.archive);
         files_.archive = nullptr;
         if (closed != 0) return failWith(kWriteFailedMessage);
-        if (std::rename(files_.archiveBeingWritten.c_str(), context_.window.ArchivePath.c_str()) != 0) {
-            return failWith(kCannotCreateArchiveMessage);
+        // A replaced archive keeps who may read and write it.
+        const std::string& target = context_.window.ArchivePath;
+        if (keptMode_ && ::fchmod(files_.archiveBeingWritten.descriptor(), *keptMode_) != 0) {
+            return failWith(aboutFile(target, kCannotCreateArchiveMessage, errno));
+        }
+        if (!files_.archiveBeingWritten.commit(replace_)) {
+            return failWith(aboutFile(target, kCannotCreateArchiveMessage, errno));
         }
         files_.packingArchive = false;
         stopProgress();
@@ -371,7 +470,19 @@ private:
         ui_.resumeFolderMonitoring();
         context_.selection.clear();
         context_.items.clear();
-        return OperationOutcome::Succeeded;
+        const bool complete = context_.walk.leftOut == 0 && changedFiles_.empty();
+        reportLeftOut();
+        return complete ? OperationOutcome::Succeeded : OperationOutcome::Failed;
+    }
+
+    // What the walk left out and the files that changed while they were
+    // packed, named together once, whether the archive was written or not.
+    void reportLeftOut() {
+        std::vector<std::string> lines = context_.walk.omissions;
+        lines.insert(lines.end(), changedFiles_.begin(), changedFiles_.end());
+        context_.walk.omissions.clear();
+        changedFiles_.clear();
+        if (!lines.empty()) ui_.reportOmissions(lines);
     }
 
     OperationOutcome failWith(const std::string& message) {
@@ -381,9 +492,11 @@ private:
 
     OperationOutcome fail(OperationOutcome outcome) {
         ahead_.reset();  // no worker outlives the operation
+        reader_.reset();
         stopProgress();
         CleanUpAfterFailure(context_, files_);
         ui_.closeProgress();
+        if (outcome == OperationOutcome::Failed) reportLeftOut();
         return outcome;
     }
 
@@ -406,11 +519,16 @@ private:
     std::unique_ptr<char[]> archiveBuffer_{new char[kArchiveWriteBuffer]};
     OperationFiles files_;
     std::optional<PackAhead> ahead_;  // small files compressed on worker threads, when there are several threads
+    std::optional<LimitedReader> reader_;  // the file being compressed
+    bool replace_ = false;                 // the person agreed to replace what stands at the archive path
+    std::optional<mode_t> keptMode_;       // the permissions of the archive being replaced
+    std::vector<std::string> changedFiles_;
     bool positionedAtEntry_ = false;    // the archive's position is the entry offset
     bool placeholderPending_ = false;   // `placeholder_` is owed at the entry offset
     EntryRecord placeholder_;
     uint64_t entryOffset_ = kArchiveHeaderSize;
     uint32_t totalPacked_ = 0;
+    uint64_t totalStored_ = 0;
     bool progressStarted_ = false;
 };
 

@@ -1,12 +1,23 @@
 // packing.h - creates an archive from the selection: tree walk, header, one entry per item, enciphering, final header.
 //
-// The archive is written under a temporary name beside `window.ArchivePath`
-// and renamed onto it only once it is complete, so a failure or an abort
-// never leaves a half-written archive (nor destroys an archive of the same
-// name). The archive being replaced is never packed into itself. Sizes the
+// Before anything is written the archive path is checked: a folder, FIFO,
+// device or socket there is refused; an existing file or symbolic link is
+// replaced only when OperationUi::confirmArchiveOverwrite says so (keeping a
+// replaced file's permissions); a selected item that is the archive itself
+// refuses the whole pack. The archive is written as a new file beside
+// `window.ArchivePath` (unnamed where the file system allows) and appears
+// under its name only once it is complete and synced, so a failure or an
+// abort never leaves a half-written archive (nor destroys an archive of the
+// same name). With a password, streams are enciphered before they reach the
+// file. The archive being replaced is never packed into itself. Sizes the
 // format cannot count are refused before anything is written; an archive
 // that would grow past 2 GiB is refused when it reaches that size. The
 // archive's bytes are the same for every `context.settings.threads`.
+//
+// A file is read up to the length it had when opened; one that changes
+// meanwhile is stored as read (its record says so) and named at the end, and
+// packing then fails although the archive is written, as it does when the
+// walk left anything out.
 #pragma once
 
 #include <string>

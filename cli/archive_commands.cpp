@@ -40,6 +40,7 @@ struct ArchiveOptions {
     std::string overwrite;           // unpack: ask, all or skip ("" = by standard input)
     PasswordOptions password;
     bool quiet = false;
+    bool force = false;  // pack: replace an existing file at the archive path
     int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));  // pack, unpack, test
 };
 
@@ -49,24 +50,32 @@ TerminalOptions plainTerminal(const ArchiveOptions& options) {
     return terminal;
 }
 
-void complain(const std::string& text) { std::fprintf(stderr, "zor-cli: %s\n", printableName(text).c_str()); }
+void complain(const std::string& text) { printMessage(text); }
 
 int exitStatusFor(OperationOutcome outcome, const TerminalUi& ui) {
     if (outcome == OperationOutcome::Fatal || ui.fatalReported()) return kFatal;
-    if (outcome == OperationOutcome::Aborted) complain("aborted");
+    // Ctrl+C at a question or the password prompt is an abort, whatever the operation made of the answer.
+    if (outcome == OperationOutcome::Aborted || ui.interruptedAtPrompt()) {
+        complain("aborted");
+        return kFailed;
+    }
     return outcome == OperationOutcome::Succeeded ? kSuccess : kFailed;
 }
 
 // The password the options name, asked twice on the terminal when `confirm`.
-// Nothing without a password option; `failed` on an unreadable or unusable one.
-std::optional<std::string> passwordFrom(const PasswordOptions& options, bool confirm, bool& failed) {
+// Nothing without a password option; `failed` on an unreadable or unusable
+// one, and `interrupted` as well when Ctrl+C ended the prompt ("aborted").
+std::optional<std::string> passwordFrom(const PasswordOptions& options, bool confirm, bool& failed,
+                                        bool& interrupted) {
     failed = false;
+    interrupted = false;
     if (options.file.empty() && !options.ask) return std::nullopt;
     const PasswordResult result = options.file.empty() ? askPasswordOnTerminal("Enter password: ", confirm)
                                                        : readPasswordFile(options.file);
     if (!result.password) {
         complain(result.error);
         failed = true;
+        interrupted = result.interrupted;
     }
     return result.password;
 }
@@ -100,9 +109,13 @@ std::optional<SelectedItem> selectedItemFor(const std::string& item) {
 
 int runPack(const ArchiveOptions& options) {
     bool passwordFailed = false;
-    const auto password = passwordFrom(options.password, true, passwordFailed);
+    bool interrupted = false;
+    const auto password = passwordFrom(options.password, true, passwordFailed, interrupted);
+    if (interrupted) return kFailed;
     if (passwordFailed) return kUsage;
-    TerminalUi ui(plainTerminal(options));
+    TerminalOptions terminal = plainTerminal(options);
+    terminal.force = options.force;
+    TerminalUi ui(terminal);
     OperationContext context(ui);
     context.settings.threads = options.threads;
     for (const std::string& item : options.items) {
@@ -128,7 +141,9 @@ std::optional<OverwriteMode> overwriteMode(const std::string& text) {
 
 TerminalOptions decryptingOptions(const ArchiveOptions& options, bool& failed) {
     TerminalOptions terminal = plainTerminal(options);
-    terminal.password = options.password.file.empty() ? std::nullopt : passwordFrom(options.password, false, failed);
+    bool interrupted = false;  // the file is read without a prompt
+    terminal.password =
+        options.password.file.empty() ? std::nullopt : passwordFrom(options.password, false, failed, interrupted);
     terminal.askPassword = options.password.ask;
     return terminal;
 }
@@ -300,6 +315,7 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     CLI::App* packCommand = addCommand(app, "pack", "pack files and folders into a new ZOR archive", pack);
     packCommand->add_option("ITEM", pack->items, "files and folders to pack")->required();
     addThreadsOption(packCommand, *pack, "threads compressing each file (default: all cores)");
+    packCommand->add_flag("-f,--force", pack->force, "replace an existing file at the archive path without asking");
     addPasswordOptions(packCommand, *pack);
     packCommand->callback([pack, &exitStatus] { exitStatus = runPack(*pack); });
 

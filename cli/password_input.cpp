@@ -1,13 +1,19 @@
 // password_input.cpp - the password file's first line, and the terminal prompt with echo switched off.
 #include "cli/password_input.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
-#include <fstream>
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace zor::cli {
 namespace {
+
+// A password line with its "\r\n" ending: the longest password, a byte more
+// to tell a longer line, and the two bytes of the ending.
+constexpr std::size_t kLongestLineRead = kMaxPasswordLength + 2;
 
 PasswordResult checked(std::string password) {
     if (password.empty()) return {std::nullopt, "the password is empty"};
@@ -20,11 +26,23 @@ std::string withoutLineEnd(std::string line) {
     return line;
 }
 
-// The terminal with echo off for as long as this lives.
+// Set while a prompt waits, by Ctrl+C. A signal handler can reach nothing but a static flag of this type.
+volatile std::sig_atomic_t promptInterrupted = 0;
+
+void onPromptInterrupt(int) { promptInterrupted = 1; }
+
+// The terminal with echo off for as long as this lives. Ctrl+C meanwhile
+// ends the prompt (never the process, which would leave the echo off).
 class SilentTerminal {
 public:
     SilentTerminal() : tty_(std::fopen("/dev/tty", "r+")) {
         if (!tty_) return;
+        promptInterrupted = 0;
+        struct sigaction action {};
+        action.sa_handler = onPromptInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;  // no SA_RESTART: the read that waits for the password returns
+        ::sigaction(SIGINT, &action, &previousInterrupt_);
         if (::tcgetattr(::fileno(tty_), &saved_) == 0) {
             termios silent = saved_;
             silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
@@ -35,20 +53,23 @@ public:
         if (!tty_) return;
         if (silenced_) ::tcsetattr(::fileno(tty_), TCSAFLUSH, &saved_);
         std::fclose(tty_);
+        ::sigaction(SIGINT, &previousInterrupt_, nullptr);
     }
     SilentTerminal(const SilentTerminal&) = delete;
     SilentTerminal& operator=(const SilentTerminal&) = delete;
 
     bool usable() const { return tty_ && silenced_; }
+    bool interrupted() const { return promptInterrupted != 0; }
 
     std::optional<std::string> ask(const std::string& prompt) {
+        if (interrupted()) return std::nullopt;
         std::fputs(prompt.c_str(), tty_);
         std::fflush(tty_);
         std::string line;
-        int c;
-        while ((c = std::fgetc(tty_)) != EOF && c != '\n') line += static_cast<char>(c);
+        int c = 0;
+        while (!interrupted() && (c = std::fgetc(tty_)) != EOF && c != '\n') line += static_cast<char>(c);
         std::fputc('\n', tty_);  // the person's Enter was not echoed
-        if (c == EOF && line.empty()) return std::nullopt;
+        if (interrupted() || (c == EOF && line.empty())) return std::nullopt;
         return withoutLineEnd(line);
     }
 
@@ -56,15 +77,34 @@ private:
     std::FILE* tty_;
     termios saved_ {};
     bool silenced_ = false;
+    struct sigaction previousInterrupt_ {};
 };
+
+// Up to `limit` bytes of the first line of `fd`, stopping at its "\n" (which
+// is left out); false on a read error.
+bool readFirstLine(int fd, std::size_t limit, std::string& line) {
+    char c;
+    while (line.size() < limit) {
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0 || c == '\n') break;
+        line += c;
+    }
+    return true;
+}
 
 }  // namespace
 
 PasswordResult readPasswordFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return {std::nullopt, "cannot read the password file " + path};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {std::nullopt, "cannot read the password file " + path};
+    // A line without end (/dev/zero, a large file) is given up after what
+    // tells it is too long, rather than read to its end.
     std::string line;
-    std::getline(file, line);
+    const bool read = readFirstLine(fd, kLongestLineRead, line);
+    ::close(fd);
+    if (!read) return {std::nullopt, "cannot read the password file " + path};
     return checked(withoutLineEnd(line));
 }
 
@@ -72,11 +112,10 @@ PasswordResult askPasswordOnTerminal(const std::string& prompt, bool confirm) {
     SilentTerminal terminal;
     if (!terminal.usable()) return {std::nullopt, "there is no terminal to ask the password on; use --password-file"};
     const auto first = terminal.ask(prompt);
+    const auto second = first && confirm ? terminal.ask("Retype password: ") : first;
+    if (terminal.interrupted()) return {std::nullopt, "aborted", true};
     if (!first) return {std::nullopt, "no password was entered"};
-    if (confirm) {
-        const auto second = terminal.ask("Retype password: ");
-        if (second != first) return {std::nullopt, "the two passwords differ"};
-    }
+    if (second != first) return {std::nullopt, "the two passwords differ"};
     return checked(*first);
 }
 

@@ -15,13 +15,17 @@ inline constexpr std::size_t kMaxPasswordLength = 50;
 struct PasswordResult {
     std::optional<std::string> password;
     std::string error;  // why there is none
+    bool interrupted = false;  // Ctrl+C ended the prompt (the error says "aborted")
 };
 
-// The first line of `path`, without its line end ("\n" or "\r\n").
+// The first line of `path`, without its line end ("\n" or "\r\n"). Only
+// the bytes that can make a password are read: a longer line (even one that
+// never ends, as /dev/zero) is refused at once as too long.
 PasswordResult readPasswordFile(const std::string& path);
 
 // Asks on the controlling terminal with echo off: `prompt`, and when
 // `confirm` is set a second time ("Retype password: "), both answers equal.
+// Ctrl+C ends the prompt with `interrupted` set and the terminal restored.
 PasswordResult askPasswordOnTerminal(const std::string& prompt, bool confirm);
 
 }  // namespace zor::cli

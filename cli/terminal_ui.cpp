@@ -7,18 +7,30 @@
 #include <unistd.h>
 
 #include "cli/password_input.h"
+#include "platform/signal_cleanup.h"
 
 namespace zor::cli {
 namespace {
 
 // Set by the interrupt handler, read by the operation's polls. A signal
-// handler can reach nothing but a static flag of this type.
+// handler can reach nothing but static flags of this type. The abort
+// request is cleared once honoured; `interruptedBefore` is not, so the next
+// Ctrl+C always ends the program.
 volatile std::sig_atomic_t interruptReceived = 0;
+volatile std::sig_atomic_t interruptedBefore = 0;
 
-void onInterrupt(int) {
+void onInterrupt(int signalNumber) {
+    if (interruptedBefore) {
+        // Everything here is async-signal-safe; the signal is blocked until the handler returns.
+        removePartFilesNow();
+        ::signal(signalNumber, SIG_DFL);
+        ::raise(signalNumber);
+        return;
+    }
+    interruptedBefore = 1;
     interruptReceived = 1;
     static const char notice[] = "\nzor-cli: stopping at the next safe point (Ctrl+C again ends at once)\n";
-    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, notice, sizeof notice - 1);  // async-signal-safe
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, notice, sizeof notice - 1);
 }
 
 // The engine may pump per byte: the clock is looked at only every so many calls.
@@ -46,6 +58,19 @@ std::string questionSubject(const std::string& label) {
 
 }  // namespace
 
+std::string terminalMessage(const std::string& text) {
+    std::string message;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find('\n', start);
+        message += "zor-cli: " + printableName(text.substr(start, end - start)) + "\n";
+        if (end == std::string::npos) return message;
+        start = end + 1;
+    }
+}
+
+void printMessage(const std::string& text) { std::fputs(terminalMessage(text).c_str(), stderr); }
+
 std::string printableName(const std::string& text) {
     std::string shown = text;
     for (char& c : shown) {
@@ -58,10 +83,11 @@ std::string printableName(const std::string& text) {
 TerminalUi::TerminalUi(TerminalOptions options) : options_(std::move(options)) {
     showsProgress_ = !options_.quiet && ::isatty(STDERR_FILENO);
     interruptReceived = 0;
+    interruptedBefore = 0;
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program the usual way
+    action.sa_flags = 0;  // no SA_RESTART: Ctrl+C at a question ends the read that waits for the answer
     ::sigaction(SIGINT, &action, &previousInterrupt_);
 }
 
@@ -72,7 +98,7 @@ TerminalUi::~TerminalUi() {
 
 void TerminalUi::reportError(const std::string& text, bool fatal) {
     clearProgressLine();
-    std::fprintf(stderr, "zor-cli: %s\n", printableName(text).c_str());
+    printMessage(text);
     reported_ = true;
     fatal_ = fatal_ || fatal;
 }
@@ -127,12 +153,20 @@ void TerminalUi::clearProgressLine() {
 }
 
 std::optional<std::string> TerminalUi::readAnswer(const std::string& prompt) {
+    if (abortRequested()) return std::nullopt;  // the operation is stopping: nothing more is asked
     clearProgressLine();
     std::fprintf(stderr, "%s", prompt.c_str());
     std::fflush(stderr);
     std::string line;
     if (!std::getline(std::cin, line)) {
         std::fputc('\n', stderr);
+        if (abortRequested()) {
+            // Ctrl+C broke off the read: the answer is the abort, and the
+            // next question (if any) may read again.
+            interruptedAtPrompt_ = true;
+            std::cin.clear();
+            std::clearerr(stdin);
+        }
         return std::nullopt;
     }
     for (char& c : line) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -158,7 +192,21 @@ QuestionAnswer TerminalUi::askQuestion(const std::string& label) {
     }
 }
 
-bool TerminalUi::confirmArchiveOverwrite(const std::string&, bool) { return true; }
+bool TerminalUi::confirmArchiveOverwrite(const std::string& path, bool isArchive) {
+    if (options_.force) return true;
+    if (!::isatty(STDIN_FILENO)) {
+        reportError(path + (isArchive ? " already exists" : " already exists and is not a ZOR archive") +
+                        "; nothing was packed (--force replaces it)",
+                    false);
+        return false;
+    }
+    if (!isArchive) reportError(path + " is not a ZOR archive", false);
+    for (;;) {
+        const auto answer = readAnswer("File " + printableName(path) + " already exists. Overwrite ? [y]es, [n]o: ");
+        if (!answer || *answer == "n" || *answer == "no") return false;
+        if (*answer == "y" || *answer == "yes") return true;
+    }
+}
 
 bool TerminalUi::confirmReadOnlyOverwrite(const std::string& text) {
     if (options_.overwrite != OverwriteMode::Ask) return options_.overwrite == OverwriteMode::All;
@@ -177,6 +225,13 @@ std::optional<std::string> TerminalUi::askDecryptPassword() {
     }
     clearProgressLine();
     PasswordResult result = askPasswordOnTerminal("Enter password to decrypt archive :", false);
+    if (result.interrupted) {
+        // Ctrl+C at the prompt is the abort request, as anywhere else in the operation.
+        interruptedBefore = 1;
+        interruptReceived = 1;
+        interruptedAtPrompt_ = true;
+        return std::nullopt;
+    }
     if (!result.password) {
         reportError(result.error, false);
         return std::nullopt;

@@ -2,8 +2,11 @@
 //
 // Messages go to standard error, one line each. The progress line (current
 // file, overall percent, elapsed time) is drawn on standard error only when
-// it is a terminal and -q was not given. Ctrl+C acts as the Abort button
-// while the interface lives; a second Ctrl+C ends the program at once.
+// it is a terminal and -q was not given; a message of several lines is
+// printed as several lines. Ctrl+C acts as the Abort button while the
+// interface lives, also at a question or the password prompt (the answer is
+// then the abort, never a No); a second Ctrl+C removes the part files and
+// ends the program at once.
 #pragma once
 
 #include <chrono>
@@ -28,6 +31,9 @@ struct TerminalOptions {
     std::optional<std::string> password;  // the decrypt password, when one was given
     bool askPassword = false;             // ask for the decrypt password on the terminal
     bool printFileOk = false;             // print "<entry>: File OK" on standard output for each passed entry
+    // pack: replace an existing file at the archive path without asking
+    // (without it: the question on a terminal, else a refusal).
+    bool force = false;
 };
 
 class TerminalUi : public OperationUi {
@@ -63,6 +69,8 @@ public:
 
     bool fatalReported() const { return fatal_; }
     bool errorReported() const { return reported_; }
+    // Ctrl+C broke off a question or the password prompt.
+    bool interruptedAtPrompt() const { return interruptedAtPrompt_; }
 
 private:
     void drawProgress();
@@ -81,10 +89,17 @@ private:
     unsigned pumpCountdown_ = 0;
     bool reported_ = false;
     bool fatal_ = false;
+    bool interruptedAtPrompt_ = false;
     struct sigaction previousInterrupt_ {};
 };
 
 // Text from an archive made safe for the terminal: control bytes are shown as "?".
 std::string printableName(const std::string& text);
+
+// A message as zor-cli prints it: each of its lines made printable and
+// after "zor-cli: ", each ending with a line break.
+std::string terminalMessage(const std::string& text);
+// Prints terminalMessage(text) on standard error.
+void printMessage(const std::string& text);
 
 }  // namespace zor::cli

@@ -134,7 +134,8 @@ TEST_F(PackAheadMessages, AFileThatVanishesAfterTheWalkGivesTheOneThreadMessage)
     vanishingContext.window.ArchivePath = folder / "out.zor";
 
     EXPECT_EQ(Initialize_Compression(vanishingContext), OperationOutcome::Failed);
-    EXPECT_EQ(vanishing.reportTexts(), std::vector<std::string>{"Cannot open input file"});
+    EXPECT_EQ(vanishing.reportTexts(),
+              std::vector<std::string>{vanishing.victim + ": Cannot open input file (No such file or directory)"});
     EXPECT_FALSE(exists(folder / "out.zor"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "no partial archive";
 }

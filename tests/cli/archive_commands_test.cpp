@@ -297,10 +297,10 @@ TEST_F(CliArchiveTest, PasswordFilesProtectAndOpenArchives) {
 TEST_F(CliArchiveTest, CtrlCAbortsPackingAndLeavesNoArchive) {
     put("src/big.bin", mixedBytes(4'000'000, 11));
     CliProcess pack(folder.path(), {"pack", "a.zor", "src/big.bin"});
-    // Wait until the archive is being written, then press Ctrl+C.
+    // Wait until the archive is being written (it may have no name yet), then press Ctrl+C.
     const auto writing = [&] {
-        for (const auto& file : std::filesystem::directory_iterator(folder.path()))
-            if (file.path().filename().string().rfind("a.zor", 0) == 0) return true;
+        for (const std::string& file : openFilesOf(pack.pid()))
+            if (file.rfind(folder.path() + "/", 0) == 0 && file.find("/src/") == std::string::npos) return true;
         return false;
     };
     while (pack.running() && !writing()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -312,6 +312,126 @@ TEST_F(CliArchiveTest, CtrlCAbortsPackingAndLeavesNoArchive) {
     for (const auto& file : std::filesystem::directory_iterator(folder.path()))
         EXPECT_EQ(file.path().filename().string().rfind("a.zor", 0), std::string::npos) << file.path();
     EXPECT_EQ(readFile(folder / "src/big.bin").size(), 4'000'000u);
+}
+
+struct ExistingCase {
+    const char* label;
+    const char* what;  // "archive", "letter", "folder" or "link"
+    bool force;
+    int status;
+    const char* message;  // part of standard error
+    bool replaced;
+};
+
+class CliExistingArchivePath : public CliArchiveTest, public testing::WithParamInterface<ExistingCase> {
+protected:
+    // What stands at `relative`, never following a link.
+    std::string whatIsAt(const std::string& relative) {
+        const auto path = folder / relative;
+        const auto status = std::filesystem::symlink_status(path);
+        if (std::filesystem::is_symlink(status)) return "link to " + std::filesystem::read_symlink(path).string();
+        if (std::filesystem::is_directory(status)) return "folder";
+        return "file " + readFile(path) + " mode " + std::to_string(statusOf(relative).st_mode);
+    }
+};
+
+TEST_P(CliExistingArchivePath, IsReplacedOnlyWithForceWhenNoTerminalCanAsk) {
+    const ExistingCase& c = GetParam();
+    put("src/new.txt", "new contents");
+    put("letter.txt", "dear reader");
+    ASSERT_EQ(run({"pack", "older.zor", "letter.txt"}).status, 0);
+    const std::string what = c.what;
+    if (what == "archive") std::filesystem::rename(folder / "older.zor", folder / "out.zor");
+    if (what == "letter") put("out.zor", "not an archive");
+    if (what == "folder") std::filesystem::create_directory(folder / "out.zor");
+    if (what == "link") std::filesystem::create_symlink("letter.txt", folder / "out.zor");
+    const std::string before = whatIsAt("out.zor");
+
+    std::vector<std::string> args{"pack", "out.zor", "src/new.txt"};
+    if (c.force) args.push_back("--force");
+    const CliResult result = run(args);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_TRUE(contains(result.err, c.message)) << result.err;
+    EXPECT_EQ(readFile(folder / "letter.txt"), "dear reader") << "nothing is written through a link";
+    if (c.replaced) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(folder / "out.zor")));
+        EXPECT_TRUE(contains(run({"list", "out.zor"}).out, "new.txt"));
+    } else {
+        EXPECT_EQ(whatIsAt("out.zor"), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliExistingArchivePath,
+    testing::Values(
+        ExistingCase{"Archive", "archive", false, 1,
+                     "zor-cli: out.zor already exists; nothing was packed (--force replaces it)", false},
+        ExistingCase{"ArchiveForced", "archive", true, 0, "", true},
+        ExistingCase{"NotAnArchive", "letter", false, 1, "out.zor already exists and is not a ZOR archive", false},
+        ExistingCase{"NotAnArchiveForced", "letter", true, 0, "", true},
+        ExistingCase{"Link", "link", false, 1, "out.zor already exists and is not a ZOR archive", false},
+        ExistingCase{"LinkForced", "link", true, 0, "", true},
+        ExistingCase{"Folder", "folder", false, 1, "zor-cli: out.zor: Cannot create archive (it is a folder)", false},
+        ExistingCase{"FolderForced", "folder", true, 1, "Cannot create archive (it is a folder)", false}),
+    [](const testing::TestParamInfo<ExistingCase>& info) { return info.param.label; });
+
+TEST_F(CliArchiveTest, AnItemThatIsTheArchiveIsRefusedEvenWithForce) {
+    put("notes.txt", "my notes");
+    for (const auto& args : std::vector<std::vector<std::string>>{{"pack", "notes.txt", "notes.txt"},
+                                                                  {"pack", "-f", "notes.txt", "notes.txt"},
+                                                                  {"pack", "-f", "./new.zor", "new.zor"}}) {
+        const CliResult result = run(args);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(contains(result.err, "it cannot be packed into itself")) << result.err;
+    }
+    EXPECT_EQ(readFile(folder / "notes.txt"), "my notes");
+    EXPECT_FALSE(std::filesystem::exists(folder / "new.zor"));
+}
+
+TEST_F(CliArchiveTest, ASelectionWithAMissingItemPacksTheRestAndFails) {
+    put("a.txt", "alpha");
+    const CliResult result = run({"pack", "out.zor", "a.txt", "missing"});
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_TRUE(contains(result.err, "missing")) << result.err;
+    EXPECT_TRUE(contains(run({"list", "out.zor"}).out, "a.txt"));
+}
+
+TEST_F(CliArchiveTest, PasswordFilesAreReadOnlyAsFarAsAPasswordGoes) {
+    put("sixty", std::string(60, 'p') + "\n");
+    put("fifty", std::string(50, 'p') + "\r\n");
+    put("src/a.txt", "alpha");
+    struct Case {
+        const char* file;
+        int status;
+        const char* message;
+    };
+    for (const Case& c : {Case{"/dev/zero", 2, "longer than 50 characters"},
+                          Case{"sixty", 2, "longer than 50 characters"}, Case{"fifty", 0, ""}}) {
+        CliProcess pack(folder.path(), {"pack", "-f", "out.zor", "src/a.txt", "--password-file", c.file});
+        for (int waited = 0; pack.running() && waited < 500; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (pack.running()) {
+            pack.interrupt();
+            ADD_FAILURE() << c.file << " is still being read after 5 s";
+        }
+        const CliResult result = pack.wait();
+        EXPECT_EQ(result.status, c.status) << c.file << ": " << result.err;
+        EXPECT_TRUE(contains(result.err, c.message)) << result.err;
+    }
+}
+
+TEST_F(CliArchiveTest, AMessageOfSeveralLinesKeepsItsLineBreaks) {
+    put("a.txt", "alpha");
+    ASSERT_EQ(run({"pack", "a.zor", "a.txt"}).status, 0);
+    std::string bytes = readFile(folder / "a.zor");
+    bytes.replace(50, 4, "1.55");  // minVersion: an older structure
+    writeFile(folder / "a.zor", bytes);
+    const CliResult result = run({"list", "a.zor"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "zor-cli: a.zor: Archive structure changed since ZOR version 1.56\n"
+              "zor-cli: This archive is made with ZOR version 1.55\n"
+              "zor-cli: You need to decompress this archive with ZOR version 1.55 or lower.\n");
 }
 
 }  // namespace

@@ -3,8 +3,12 @@
 
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
 #include <signal.h>
 #include <string>
+#include <termios.h>
+#include <thread>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -41,6 +45,7 @@ public:
     }
 
     void interrupt() const { ::kill(pid_, SIGINT); }
+    pid_t pid() const { return pid_; }
 
     // True while the process has not ended.
     bool running() {
@@ -85,6 +90,115 @@ private:
 inline CliResult runCli(const std::string& folder, const std::vector<std::string>& args, const std::string& input = "") {
     return CliProcess(folder, args, input).wait();
 }
+
+// The files process `pid` has open: the targets of its /proc/PID/fd links
+// (an unnamed file shows as "FOLDER/#INODE (deleted)").
+inline std::vector<std::string> openFilesOf(pid_t pid) {
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const auto target = std::filesystem::read_symlink(fd.path(), error);
+        if (!error) files.push_back(target.string());
+    }
+    return files;
+}
+
+// A zor-cli whose standard input and controlling terminal are a pseudo
+// terminal, as when a person runs it: its questions and password prompts
+// can be answered (or interrupted) by the test. Standard output and error
+// go to files, as with CliProcess.
+class CliOnTerminal {
+public:
+    CliOnTerminal(const std::string& folder, const std::vector<std::string>& args) {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+        const std::string slave = ::ptsname(master_);
+        const std::string out = capture_ / "stdout", err = capture_ / "stderr";
+        pid_ = ::fork();
+        if (pid_ != 0) return;
+        ::setsid();  // a session of its own, whose controlling terminal the slave becomes
+        const int tty = ::open(slave.c_str(), O_RDWR);
+        if (tty < 0 || ::dup2(tty, STDIN_FILENO) < 0 || ::chdir(folder.c_str()) != 0) ::_exit(126);
+        const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (outFd < 0 || errFd < 0) ::_exit(126);
+        if (::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0) ::_exit(126);
+        std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(ZOR_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    ~CliOnTerminal() {
+        if (pid_ > 0 && !finished_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (master_ >= 0) ::close(master_);
+    }
+    CliOnTerminal(const CliOnTerminal&) = delete;
+    CliOnTerminal& operator=(const CliOnTerminal&) = delete;
+
+    bool started() const { return pid_ > 0; }
+
+    // Waits (up to 10 s) until `text` has appeared on standard error or on
+    // the terminal; false when it did not.
+    bool waitFor(const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            drainTerminal();
+            if (readFile(capture_ / "stderr").find(text) != std::string::npos ||
+                shown_.find(text) != std::string::npos) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    // Types `keys` on the terminal.
+    void type(const std::string& keys) const { [[maybe_unused]] auto n = ::write(master_, keys.data(), keys.size()); }
+    void interrupt() const { ::kill(pid_, SIGINT); }
+
+    // True when the terminal echoes what is typed (a password prompt switches it off while it waits).
+    bool echoing() const {
+        termios modes {};
+        return ::tcgetattr(master_, &modes) == 0 && (modes.c_lflag & ECHO) != 0;
+    }
+
+    // Waits (up to 10 s) for the end; the status is -1 when it did not exit normally or in time.
+    CliResult wait() {
+        CliResult result;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        int status = 0;
+        while (!finished_ && std::chrono::steady_clock::now() < deadline) {
+            drainTerminal();
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) finished_ = true;
+            else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (finished_) result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.out = readFile(capture_ / "stdout");
+        result.err = readFile(capture_ / "stderr");
+        return result;
+    }
+
+private:
+    void drainTerminal() {
+        char buffer[4096];
+        pollfd ready{master_, POLLIN, 0};
+        while (::poll(&ready, 1, 0) > 0 && (ready.revents & POLLIN)) {
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            shown_.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+
+    TempFolder capture_;
+    int master_ = -1;
+    pid_t pid_ = -1;
+    bool finished_ = false;
+    std::string shown_;  // what the program wrote on the terminal
+};
 
 }  // namespace zor::test
 

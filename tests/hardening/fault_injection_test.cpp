@@ -32,7 +32,8 @@ protected:
 
     // Packs the three sources with zor-cli (items in this order) into `archive`.
     CliResult packSources(const std::string& archive, rlim_t fileLimit = RLIM_INFINITY) {
-        return runCliWithFileLimit(folder / "src", {"pack", "-q", archive, "a.txt", "big.bin", "z.txt"}, fileLimit);
+        const std::vector<std::string> args{"pack", "-q", "-f", archive, "a.txt", "big.bin", "z.txt"};
+        return runCliWithFileLimit(folder / "src", args, fileLimit);
     }
 
     FolderSnapshot sources;
@@ -136,7 +137,7 @@ TEST_P(ChangingInputTest, PackingFailsWithAMessageAndLeavesNoArchive) {
     watchdog.join();
     EXPECT_EQ(outcome, OperationOutcome::Failed);
     ASSERT_FALSE(ui.reports.empty());
-    EXPECT_EQ(ui.reports.back().text, kCannotOpenInputMessage);
+    EXPECT_EQ(ui.reports.back().text.rfind(victim + ": " + kCannotOpenInputMessage, 0), 0u) << ui.reports.back().text;
     EXPECT_FALSE(exists(folder / "archive.zor"));
     EXPECT_EQ(snapshotOf(folder.path()).count("archive.zor"), 0u);
     const FolderSnapshot after = snapshotOf(folder / "src");
