@@ -172,10 +172,14 @@ TEST_F(Packing, AnArchiveThatCannotBeCreatedIsReported) {
     EXPECT_FALSE(ui.progressShown);
 }
 
+// The archive being replaced is left out and named, and the exit status says so.
 TEST_F(Packing, TheArchiveIsNeverPackedIntoItself) {
     writeFile(folder / "src/a.txt", "alpha");
     ASSERT_EQ(pack(folder / "src/self.zor", {"src"}), OperationOutcome::Succeeded);
-    ASSERT_EQ(pack(folder / "src/self.zor", {"src"}), OperationOutcome::Succeeded);
+    ui.reports.clear();
+    ASSERT_EQ(pack(folder / "src/self.zor", {"src"}), OperationOutcome::Failed);
+    ASSERT_EQ(ui.reports.size(), 1u);
+    EXPECT_NE(ui.reports[0].text.find("self.zor: Not packed: it is the archive being written"), std::string::npos);
     EXPECT_EQ(entryNames(folder / "src/self.zor"), (std::vector<std::string>{"src\\", "src\\a.txt"}));
     EXPECT_EQ(headerOf(folder / "src/self.zor").numberOfFiles, 1);
 }
