@@ -47,6 +47,7 @@ struct ArchiveOptions {
 TerminalOptions plainTerminal(const ArchiveOptions& options) {
     TerminalOptions terminal;
     terminal.quiet = options.quiet;
+    terminal.archive = options.archive;
     return terminal;
 }
 
@@ -57,7 +58,7 @@ int exitStatusFor(OperationOutcome outcome, const TerminalUi& ui) {
     // Ctrl+C at a question or the password prompt is an abort, whatever the operation made of the answer.
     if (outcome == OperationOutcome::Aborted || ui.interruptedAtPrompt()) {
         complain("aborted");
-        return kFailed;
+        return kInterrupted;
     }
     return outcome == OperationOutcome::Succeeded ? kSuccess : kFailed;
 }
@@ -111,7 +112,7 @@ int runPack(const ArchiveOptions& options) {
     bool passwordFailed = false;
     bool interrupted = false;
     const auto password = passwordFrom(options.password, true, passwordFailed, interrupted);
-    if (interrupted) return kFailed;
+    if (interrupted) return kInterrupted;
     if (passwordFailed) return kUsage;
     TerminalOptions terminal = plainTerminal(options);
     terminal.force = options.force;

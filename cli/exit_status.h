@@ -8,6 +8,7 @@ enum ExitStatus : int {
     kFailed = 1,  // an operation failed, or the input is damaged or corrupt
     kUsage = 2,
     kFatal = 3,  // the program's fatal reports (memory, internal errors)
+    kInterrupted = 130,  // Ctrl+C, also at a question or a prompt, as shells report an interrupted command
 };
 
 }  // namespace zor::cli

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <unistd.h>
 
+#include "archive/archive_header.h"
+#include "archive/cipher.h"
 #include "cli/password_input.h"
 #include "platform/signal_cleanup.h"
 
@@ -98,7 +100,8 @@ TerminalUi::~TerminalUi() {
 
 void TerminalUi::reportError(const std::string& text, bool fatal) {
     clearProgressLine();
-    printMessage(text);
+    const bool aboutTheArchive = text == kCorruptArchiveMessage || text == kWrongPasswordMessage;
+    printMessage(aboutTheArchive && !options_.archive.empty() ? options_.archive + ": " + text : text);
     reported_ = true;
     fatal_ = fatal_ || fatal;
 }

@@ -34,6 +34,8 @@ struct TerminalOptions {
     // pack: replace an existing file at the archive path without asking
     // (without it: the question on a terminal, else a refusal).
     bool force = false;
+    // The archive worked on: named before the reports that are about it as a whole (corrupt, wrong password).
+    std::string archive;
 };
 
 class TerminalUi : public OperationUi {

@@ -101,13 +101,13 @@ protected:
 
 // Ctrl+C while the overwrite question waits ends the run as an abort: the
 // file asked about stays, nothing after it is extracted, and the status says so.
-TEST_F(UnpackSafetyTest, CtrlCAtTheOverwriteQuestionAbortsWithStatusOne) {
+TEST_F(UnpackSafetyTest, CtrlCAtTheOverwriteQuestionAbortsWithStatus130) {
     writeFile(folder / "out/a.txt", "old a\n");
     writeFile(folder / "out/b.txt", "old b\n");
     WaitingCli cli(folder.path(), {"unpack", "-q", "ab.zor", "-d", "out", "--overwrite", "ask", "--threads", "1"});
     ASSERT_TRUE(cli.waitForError("Overwrite ?")) << cli.err();
     cli.interrupt();
-    EXPECT_EQ(cli.wait(), 1) << cli.err();
+    EXPECT_EQ(cli.wait(), 130) << cli.err();
     EXPECT_TRUE(contains(cli.err(), "aborted")) << cli.err();
     EXPECT_EQ(readFile(folder / "out/a.txt"), "old a\n");
     EXPECT_EQ(readFile(folder / "out/b.txt"), "old b\n");

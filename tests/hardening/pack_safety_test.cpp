@@ -71,10 +71,10 @@ TEST_P(ReplaceQuestion, ReplacesOnlyOnYesAndCtrlCAbortsInsteadOfAnsweringNo) {
 INSTANTIATE_TEST_SUITE_P(Cases, ReplaceQuestion,
                          testing::Values(QuestionCase{"ArchiveYes", true, Reply::Yes, 0, true},
                                          QuestionCase{"ArchiveNo", true, Reply::No, 1, false},
-                                         QuestionCase{"ArchiveCtrlC", true, Reply::CtrlC, 1, false},
+                                         QuestionCase{"ArchiveCtrlC", true, Reply::CtrlC, 130, false},
                                          QuestionCase{"LetterYes", false, Reply::Yes, 0, true},
                                          QuestionCase{"LetterNo", false, Reply::No, 1, false},
-                                         QuestionCase{"LetterCtrlC", false, Reply::CtrlC, 1, false}),
+                                         QuestionCase{"LetterCtrlC", false, Reply::CtrlC, 130, false}),
                          [](const testing::TestParamInfo<QuestionCase>& info) { return info.param.label; });
 
 struct PromptCase {
@@ -94,7 +94,7 @@ TEST_P(PasswordPrompt, CtrlCAbortsWithTheTerminalEchoingAgainAndNothingWritten) 
     EXPECT_FALSE(command.echoing());
     command.interrupt();
     const CliResult result = command.wait();
-    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.status, 130) << result.err;
     EXPECT_TRUE(contains(result.err, "zor-cli: aborted")) << result.err;
     EXPECT_TRUE(command.echoing());
     EXPECT_EQ(namesBeside(), (std::vector<std::string>{"archive.zor", "locked.zor"}));
