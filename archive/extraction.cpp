@@ -40,8 +40,8 @@ private:
 
 class Extractor {
 public:
-    Extractor(OperationContext& context, const std::string& destination)
-        : context_(context), ui_(context.ui), destination_(destination) {
+    Extractor(OperationContext& context, const std::string& destination, const ExtractionChoice& choice)
+        : context_(context), ui_(context.ui), destination_(destination), choice_(choice) {
         if (!destination_.empty() && destination_.back() != '/') destination_ += '/';
     }
 
@@ -64,8 +64,9 @@ public:
         }
         context_.progress.totalSize = header.totalSize;
         // With several threads, workers decode the files ahead of this walk.
-        ahead_ = decodeAheadFor(context_, password_, true,
-                                [](const ArchiveEntry& entry) { return !unsafeEntryNameReason(entry.name, false); });
+        ahead_ = decodeAheadFor(context_, password_, true, [wanted = choice_.wanted](const ArchiveEntry& entry) {
+            return (!wanted || wanted(entry)) && !unsafeEntryNameReason(entry.name, false);
+        });
 
         ArchiveEntry entry;
         for (;;) {
@@ -73,6 +74,10 @@ public:
             const ArchiveReader::Step step = reader_.next(entry);
             if (step == ArchiveReader::Step::End) break;
             if (step == ArchiveReader::Step::Corrupt) return failAndEnd(kCorruptArchiveMessage);
+            if (choice_.wanted && !choice_.wanted(entry)) {
+                context_.progress.TotalBytesDone += entry.record.size;  // the overall progress counts it as done
+                continue;
+            }
             context_.entry = entry.record;
             context_.entryName = entry.name;
             auto reason = unsafeEntryNameReason(entry.name, entry.record.folder());
@@ -85,6 +90,7 @@ public:
                 // An existing folder is fine; anything else in the way is never removed.
                 std::string refusal;
                 if (!target_.makeFolder(splitEntryName(entry.name), refusal)) leaveOut(entry, refusal);
+                else if (choice_.extracted) choice_.extracted(entry);
                 continue;
             }
             const OperationOutcome fileOutcome = extractFile(entry, index);
@@ -201,6 +207,7 @@ private:
             if (errno == EEXIST) return leaveOut(entry, shownPath + " appeared while it was written; it was left as it was");
             return leaveOut(entry, aboutFile(shownPath, "cannot be put in place", errno));
         }
+        if (decoded && choice_.extracted) choice_.extracted(entry);
         return decoded ? OperationOutcome::Succeeded : OperationOutcome::Failed;
     }
 
@@ -265,6 +272,7 @@ private:
     OperationContext& context_;
     OperationUi& ui_;
     std::string destination_;
+    const ExtractionChoice& choice_;
     ArchiveReader reader_;
     SafeDestination target_;
     std::optional<std::string> password_;
@@ -277,12 +285,13 @@ private:
 
 }  // namespace
 
-OperationOutcome ExtractArchive(OperationContext& context, const std::string& destination) {
+OperationOutcome ExtractArchive(OperationContext& context, const std::string& destination,
+                                const ExtractionChoice& choice) {
     if (destination.empty()) {
         context.ui.reportError(kChooseExtractionPathMessage, false);
         return OperationOutcome::Failed;
     }
-    return Extractor(context, destination).run();
+    return Extractor(context, destination, choice).run();
 }
 
 }  // namespace zor

@@ -1,4 +1,4 @@
-// extraction.h - unpacks the whole open archive into a destination folder, asking before it overwrites.
+// extraction.h - unpacks the open archive, or the entries a caller picks, into a folder, asking before it overwrites.
 //
 // Folders are created, files decompressed (deciphered in memory when the
 // archive is protected) and given their stored date, time and read-only
@@ -19,8 +19,10 @@
 // the operation then fails.
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "archive/archive_reader.h"
 #include "archive/operation_context.h"
 #include "archive/operation_outcome.h"
 
@@ -32,8 +34,19 @@ inline constexpr char kCouldNotOpenFileMessage[] = "Could not open file";
 inline constexpr char kCannotOpenFileMessage[] = "Cannot open file";
 inline constexpr char kSelectedNotSupportedMessage[] = "Decompress selected files isn't supported yet";
 
-// Extracts `context.window.ArchivePath` into `destination`. With rows
-// selected in `context.listSelection` nothing is extracted.
-OperationOutcome ExtractArchive(OperationContext& context, const std::string& destination);
+// What a caller may add to extracting the whole archive.
+struct ExtractionChoice {
+    // The entries to extract; null for every one. An entry not wanted is
+    // passed over without a word, as if the archive did not hold it.
+    std::function<bool(const ArchiveEntry&)> wanted;
+    // Told of each folder made (or found) and each file put in place whole.
+    std::function<void(const ArchiveEntry&)> extracted;
+};
+
+// Extracts `context.window.ArchivePath` (the entries `choice` wants) into
+// `destination`. With rows selected in `context.listSelection` nothing is
+// extracted.
+OperationOutcome ExtractArchive(OperationContext& context, const std::string& destination,
+                                const ExtractionChoice& choice = {});
 
 }  // namespace zor

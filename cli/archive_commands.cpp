@@ -20,6 +20,8 @@
 #include "archive/lock_archive.h"
 #include "archive/packing.h"
 #include "archive/testing.h"
+#include "cli/entry_matcher.h"
+#include "cli/entry_output.h"
 #include "cli/exit_status.h"
 #include "cli/password_input.h"
 #include "cli/terminal_ui.h"
@@ -34,12 +36,14 @@ struct PasswordOptions {
 
 struct ArchiveOptions {
     std::string archive;
-    std::vector<std::string> items;  // pack: the items; test: the entries
+    std::vector<std::string> items;  // pack: the items; unpack, test: the entries
     std::string folder;              // list: the archive folder
     std::string destination = ".";   // unpack
     std::string overwrite;           // unpack: ask, all or skip ("" = by standard input)
     PasswordOptions password;
     bool quiet = false;
+    bool verbose = false;           // pack, unpack: name each entry once done
+    bool toStandardOutput = false;  // unpack -c
     bool force = false;  // pack: replace an existing file at the archive path
     int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));  // pack, unpack, test
 };
@@ -116,6 +120,7 @@ int runPack(const ArchiveOptions& options) {
     if (passwordFailed) return kUsage;
     TerminalOptions terminal = plainTerminal(options);
     terminal.force = options.force;
+    terminal.namePackedFiles = options.verbose;
     TerminalUi ui(terminal);
     OperationContext context(ui);
     context.settings.threads = options.threads;
@@ -149,7 +154,27 @@ TerminalOptions decryptingOptions(const ArchiveOptions& options, bool& failed) {
     return terminal;
 }
 
+// Reports each of `names` that no entry of the archive matches, and returns
+// how many do not. A walk that cannot be made says nothing: the operation
+// that follows reports why.
+std::size_t reportUnmatched(const std::string& archive, const std::vector<std::string>& names) {
+    ArchiveReader reader;
+    if (names.empty() || !reader.open(archive) || reader.readHeader()) return 0;
+    EntryMatcher matcher(names);
+    ArchiveEntry entry;
+    ArchiveReader::Step step;
+    while ((step = reader.next(entry)) == ArchiveReader::Step::Entry) matcher.matches(entry);
+    if (step == ArchiveReader::Step::Corrupt) return 0;
+    const std::vector<std::string> unmatched = matcher.unmatched();
+    for (const std::string& name : unmatched) complain("no entry " + name + " in " + archive);
+    return unmatched.size();
+}
+
 int runUnpack(const ArchiveOptions& options) {
+    if (options.toStandardOutput && ::isatty(STDOUT_FILENO)) {
+        complain("file contents will not be written to a terminal (redirect standard output)");
+        return kUsage;
+    }
     bool passwordFailed = false;
     TerminalOptions terminal = decryptingOptions(options, passwordFailed);
     if (passwordFailed) return kUsage;
@@ -158,14 +183,21 @@ int runUnpack(const ArchiveOptions& options) {
     OperationContext context(ui);
     context.settings.threads = options.threads;
     if (!openForBrowsing(context, options.archive)) return kFailed;
-    return exitStatusFor(ExtractArchive(context, options.destination), ui);
-}
+    const std::size_t unmatched = reportUnmatched(options.archive, options.items);
+    if (unmatched > 0 && unmatched == options.items.size()) return kFailed;  // nothing to extract
 
-// Archive names of the entries: lower case, "\" between components, no final "\".
-std::string entryNameFor(const std::string& given) {
-    std::string name = toEntryName(given);
-    while (!name.empty() && name.back() == '\\') name.pop_back();
-    return name;
+    EntryMatcher matcher(options.items);
+    OperationOutcome outcome;
+    if (options.toStandardOutput) {
+        outcome = writeEntriesToStandardOutput(context, matcher);
+    } else {
+        ExtractionChoice choice;
+        if (!options.items.empty()) choice.wanted = [&matcher](const ArchiveEntry& entry) { return matcher.matches(entry); };
+        if (options.verbose) choice.extracted = [&ui](const ArchiveEntry& entry) { ui.nameDone(toDiskPath(entry.name)); };
+        outcome = ExtractArchive(context, options.destination, choice);
+    }
+    const int status = exitStatusFor(outcome, ui);
+    return status == kSuccess && unmatched > 0 ? kFailed : status;
 }
 
 // Turns the named entries into list rows as selecting them in the window does; false when one is missing.
@@ -178,7 +210,7 @@ bool selectEntries(OperationContext& context, const std::vector<std::string>& na
     ArchiveEntry entry;
     while (reader.next(entry) == ArchiveReader::Step::Entry) {
         const bool folder = entry.record.folder();
-        const std::string name = entryNameFor(entry.name);
+        const std::string name = nameToMatch(entry);
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             if (found[i] || wanted[i] != name) continue;
             found[i] = true;
@@ -198,7 +230,7 @@ int runTest(const ArchiveOptions& options) {
     bool passwordFailed = false;
     TerminalOptions terminal = decryptingOptions(options, passwordFailed);
     if (passwordFailed) return kUsage;
-    terminal.printFileOk = true;
+    terminal.printFileOk = !options.quiet;
     TerminalUi ui(terminal);
     OperationContext context(ui);
     context.settings.threads = options.threads;
@@ -287,7 +319,11 @@ int runLock(const ArchiveOptions& options) {
 }
 
 void addQuiet(CLI::App* command, ArchiveOptions& options) {
-    command->add_flag("-q,--quiet", options.quiet, "no progress line");
+    command->add_flag("-q,--quiet", options.quiet, "nothing but errors: no progress line, no per-entry lines");
+}
+
+CLI::Option* addVerbose(CLI::App* command, ArchiveOptions& options) {
+    return command->add_flag("-v,--verbose", options.verbose, "name each entry on standard output once it is done");
 }
 
 void addThreadsOption(CLI::App* command, ArchiveOptions& options, const char* description) {
@@ -305,7 +341,6 @@ CLI::App* addCommand(CLI::App& app, const char* name, const char* description,
                      const std::shared_ptr<ArchiveOptions>& options) {
     CLI::App* command = app.add_subcommand(name, description);
     command->add_option("ARCHIVE", options->archive, "the archive")->required();
-    addQuiet(command, *options);
     return command;
 }
 
@@ -315,17 +350,28 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     auto pack = std::make_shared<ArchiveOptions>();
     CLI::App* packCommand = addCommand(app, "pack", "pack files and folders into a new ZOR archive", pack);
     packCommand->add_option("ITEM", pack->items, "files and folders to pack")->required();
+    addQuiet(packCommand, *pack);
+    addVerbose(packCommand, *pack);
     addThreadsOption(packCommand, *pack, "threads compressing each file (default: all cores)");
     packCommand->add_flag("-f,--force", pack->force, "replace an existing file at the archive path without asking");
     addPasswordOptions(packCommand, *pack);
     packCommand->callback([pack, &exitStatus] { exitStatus = runPack(*pack); });
 
     auto unpack = std::make_shared<ArchiveOptions>();
-    CLI::App* unpackCommand = addCommand(app, "unpack", "extract a whole ZOR archive", unpack);
-    unpackCommand->add_option("-d,--directory", unpack->destination, "destination folder (default: the current one)");
+    CLI::App* unpackCommand =
+        addCommand(app, "unpack", "extract a ZOR archive, or the named files and folders", unpack);
+    unpackCommand->add_option("ENTRY", unpack->items, "entries to extract, \"/\" or \"\\\" between components");
+    auto* toOutput = unpackCommand->add_flag(
+        "-c,--stdout", unpack->toStandardOutput,
+        "write the files' contents to standard output, in archive order, nothing on the disk");
+    addQuiet(unpackCommand, *unpack);
+    addVerbose(unpackCommand, *unpack)->excludes(toOutput);
+    unpackCommand->add_option("-d,--directory", unpack->destination, "destination folder (default: the current one)")
+        ->excludes(toOutput);
     unpackCommand->add_option("--overwrite", unpack->overwrite,
                               "existing files: ask, all or skip (default: ask on a terminal, else skip)")
-        ->check(CLI::IsMember({"ask", "all", "skip"}));
+        ->check(CLI::IsMember({"ask", "all", "skip"}))
+        ->excludes(toOutput);
     addThreadsOption(unpackCommand, *unpack, "threads decoding entries (default: all cores)");
     addPasswordOptions(unpackCommand, *unpack);
     unpackCommand->callback([unpack, &exitStatus] { exitStatus = runUnpack(*unpack); });
@@ -333,6 +379,7 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     auto test = std::make_shared<ArchiveOptions>();
     CLI::App* testCommand = addCommand(app, "test", "test every entry, or the named files and folders", test);
     testCommand->add_option("ENTRY", test->items, "entries to test, \"/\" or \"\\\" between components");
+    addQuiet(testCommand, *test);
     addThreadsOption(testCommand, *test, "threads decoding entries (default: all cores)");
     addPasswordOptions(testCommand, *test);
     testCommand->callback([test, &exitStatus] { exitStatus = runTest(*test); });

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <iostream>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "archive/archive_header.h"
@@ -58,7 +59,51 @@ std::string questionSubject(const std::string& label) {
     return label;
 }
 
+// "src\docs\a.txt" as a person reads a path: "src/docs/a.txt".
+std::string withSlashes(std::string name) {
+    for (char& c : name)
+        if (c == '\\') c = '/';
+    return name;
+}
+
+// Columns of the terminal on standard error; 80 when it does not say.
+std::size_t terminalColumns() {
+    winsize size {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+// Where each character of UTF-8 `text` begins (a byte that does not continue a sequence), and its end.
+std::vector<std::size_t> characterStarts(const std::string& text) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+    starts.push_back(text.size());
+    return starts;
+}
+
 }  // namespace
+
+std::string shortenedInTheMiddle(const std::string& name, std::size_t columns) {
+    const std::vector<std::size_t> starts = characterStarts(name);
+    const std::size_t characters = starts.size() - 1;
+    if (characters <= columns) return name;
+    const std::string dots = "...";
+    if (columns <= dots.size()) return dots.substr(0, columns);
+    const std::size_t kept = columns - dots.size();
+    const std::size_t head = kept / 2;
+    const std::size_t tail = kept - head;
+    return name.substr(0, starts[head]) + dots + name.substr(starts[characters - tail]);
+}
+
+std::string progressLine(int percent, const std::string& elapsed, const std::string& name, std::size_t columns) {
+    char start[48];
+    std::snprintf(start, sizeof start, "%3d%%  %s  ", percent, elapsed.c_str());
+    const std::string line = start;
+    const std::size_t room = columns > line.size() + 1 ? columns - line.size() - 1 : 0;
+    if (room == 0) return shortenedInTheMiddle(line, columns > 0 ? columns - 1 : 0);
+    return line + shortenedInTheMiddle(printableName(withSlashes(name)), room);
+}
 
 std::string terminalMessage(const std::string& text) {
     std::string message;
@@ -130,7 +175,15 @@ void TerminalUi::showProgress() {
     if (started_ == std::chrono::steady_clock::time_point{}) started_ = std::chrono::steady_clock::now();
 }
 
+void TerminalUi::nameDone(const std::string& name) {
+    clearProgressLine();
+    std::printf("%s\n", printableName(withSlashes(name)).c_str());
+    std::fflush(stdout);
+}
+
 void TerminalUi::setCurrentFileLabel(const std::string& text) {
+    // Packing names a file when it starts the next one, or ends.
+    if (options_.namePackedFiles && !currentFile_.empty() && text != currentFile_) nameDone(currentFile_);
     currentFile_ = text;
     if (showsProgress_ && !text.empty()) drawProgress();
 }
@@ -143,7 +196,7 @@ void TerminalUi::drawProgress() {
     const std::string elapsed = started_ == std::chrono::steady_clock::time_point{} ? elapsedText({})
                                                                                     : elapsedText(now - started_);
     // "\r" and erase-line keep one line that is redrawn in place.
-    std::fprintf(stderr, "\r\033[K%3d%%  %s  %s", percent, elapsed.c_str(), printableName(currentFile_).c_str());
+    std::fprintf(stderr, "\r\033[K%s", progressLine(percent, elapsed, currentFile_, terminalColumns()).c_str());
     std::fflush(stderr);
     lineDrawn_ = true;
 }

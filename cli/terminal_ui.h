@@ -13,6 +13,7 @@
 #include <csignal>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/operation_ui.h"
 
@@ -31,6 +32,7 @@ struct TerminalOptions {
     std::optional<std::string> password;  // the decrypt password, when one was given
     bool askPassword = false;             // ask for the decrypt password on the terminal
     bool printFileOk = false;             // print "<entry>: File OK" on standard output for each passed entry
+    bool namePackedFiles = false;         // pack -v: each file's name on standard output once it is packed
     // pack: replace an existing file at the archive path without asking
     // (without it: the question on a terminal, else a refusal).
     bool force = false;
@@ -69,6 +71,9 @@ public:
     void startProgressUpdates(const DriverProgress& progress) override { packing_ = &progress; }
     void stopProgressUpdates() override { packing_ = nullptr; }
 
+    // One line on standard output naming what was just done, "/" between its components.
+    void nameDone(const std::string& name);
+
     bool fatalReported() const { return fatal_; }
     bool errorReported() const { return reported_; }
     // Ctrl+C broke off a question or the password prompt.
@@ -97,6 +102,15 @@ private:
 
 // Text from an archive made safe for the terminal: control bytes are shown as "?".
 std::string printableName(const std::string& text);
+
+// `name` in at most `columns` characters (UTF-8 sequences counted as one):
+// a longer one keeps its start and end around "...".
+std::string shortenedInTheMiddle(const std::string& name, std::size_t columns);
+
+// The progress line for a terminal `columns` wide: percent, elapsed time and
+// the current name with "/" between components, shortened to leave the
+// last column free so that the line never wraps.
+std::string progressLine(int percent, const std::string& elapsed, const std::string& name, std::size_t columns);
 
 // A message as zor-cli prints it: each of its lines made printable and
 // after "zor-cli: ", each ending with a line break.

@@ -276,3 +276,60 @@ inline CliResult runCliOn(const std::string& folder, const std::vector<std::stri
 }
 
 }  // namespace zor::test
+
+#include <sys/ioctl.h>
+
+namespace zor::test {
+
+// Runs zor-cli to its end in `folder` with standard error on a pseudo
+// terminal `columns` wide, standard input empty and standard output in a
+// file; `err` holds what the terminal showed (its line ends as "\r\n").
+inline CliResult runCliWithErrorOnTerminal(const std::string& folder, const std::vector<std::string>& args,
+                                           unsigned short columns) {
+    CliResult result;
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return result;
+    winsize size {};
+    size.ws_col = columns;
+    size.ws_row = 24;
+    ::ioctl(master, TIOCSWINSZ, &size);
+    const std::string slave = ::ptsname(master);
+    TempFolder capture;
+    const std::string out = capture / "stdout";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        const int tty = ::open(slave.c_str(), O_RDWR);
+        const int none = ::open("/dev/null", O_RDONLY);
+        const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (tty < 0 || none < 0 || outFd < 0 || ::chdir(folder.c_str()) != 0) ::_exit(126);
+        if (::dup2(none, STDIN_FILENO) < 0 || ::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(tty, STDERR_FILENO) < 0)
+            ::_exit(126);
+        std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(ZOR_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    char buffer[4096];
+    int status = 0;
+    bool ended = false;
+    for (;;) {
+        pollfd ready{master, POLLIN, 0};
+        if (::poll(&ready, 1, 20) > 0 && (ready.revents & POLLIN)) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) {
+                result.err.append(buffer, static_cast<std::size_t>(n));
+                continue;
+            }
+        }
+        if (ended) break;  // ended, and everything it showed has been read
+        ended = ::waitpid(pid, &status, WNOHANG) == pid;
+    }
+    ::close(master);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = readFile(out);
+    return result;
+}
+
+}  // namespace zor::test

@@ -1,0 +1,40 @@
+// entry_matcher.cpp - matching the entries named on the command line.
+#include "cli/entry_matcher.h"
+
+#include "archive/entry_names.h"
+
+namespace zor::cli {
+
+std::string entryNameFor(const std::string& given) {
+    std::string name = toEntryName(given);
+    while (!name.empty() && name.back() == '\\') name.pop_back();
+    return name;
+}
+
+std::string nameToMatch(const ArchiveEntry& entry) { return entryNameFor(entry.name); }
+
+EntryMatcher::EntryMatcher(std::vector<std::string> given) : given_(std::move(given)), matched_(given_.size(), false) {
+    for (const std::string& name : given_) wanted_.push_back(entryNameFor(name));
+}
+
+bool EntryMatcher::matches(const ArchiveEntry& entry) {
+    if (wanted_.empty()) return true;
+    const std::string name = nameToMatch(entry);
+    bool matches = false;
+    for (std::size_t i = 0; i < wanted_.size(); ++i) {
+        const std::string& wanted = wanted_[i];
+        const bool inside = name.size() > wanted.size() && name.compare(0, wanted.size(), wanted) == 0 &&
+                            name[wanted.size()] == '\\';
+        if (!wanted.empty() && (name == wanted || inside)) matched_[i] = matches = true;
+    }
+    return matches;
+}
+
+std::vector<std::string> EntryMatcher::unmatched() const {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < given_.size(); ++i)
+        if (!matched_[i]) names.push_back(given_[i]);
+    return names;
+}
+
+}  // namespace zor::cli
