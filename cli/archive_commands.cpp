@@ -20,6 +20,7 @@
 #include "archive/lock_archive.h"
 #include "archive/packing.h"
 #include "archive/testing.h"
+#include "cli/entry_listing.h"
 #include "cli/entry_matcher.h"
 #include "cli/entry_output.h"
 #include "cli/exit_status.h"
@@ -44,6 +45,8 @@ struct ArchiveOptions {
     bool quiet = false;
     bool verbose = false;           // pack, unpack: name each entry once done
     bool toStandardOutput = false;  // unpack -c
+    bool recursive = false;         // list -r
+    bool json = false;              // list --json
     bool force = false;  // pack: replace an existing file at the archive path
     int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));  // pack, unpack, test
 };
@@ -275,10 +278,67 @@ void printListing(const ArchiveListing& listing) {
     std::printf("%s\n", listing.totals.c_str());
 }
 
+// Every entry of the archive, in archive order; nothing once the reason has been reported.
+std::optional<std::vector<ArchiveEntry>> readEntries(OperationUi& ui, const std::string& archive) {
+    ArchiveReader reader;
+    if (!reader.open(archive)) {
+        ui.reportError(kCannotOpenFileMessage, false);
+        return std::nullopt;
+    }
+    if (auto refusal = reader.readHeader()) {
+        ui.reportError(*refusal, false);
+        return std::nullopt;
+    }
+    std::vector<ArchiveEntry> entries;
+    ArchiveEntry entry;
+    ArchiveReader::Step step;
+    while ((step = reader.next(entry)) == ArchiveReader::Step::Entry) entries.push_back(entry);
+    if (step == ArchiveReader::Step::Corrupt) {
+        ui.reportError(kCorruptArchiveMessage, false);
+        return std::nullopt;
+    }
+    return entries;
+}
+
+// list -r: every entry, or those in FOLDER and below.
+int runFullList(const ArchiveOptions& options, OperationUi& ui) {
+    const auto entries = readEntries(ui, options.archive);
+    if (!entries) return kFailed;
+    EntryMatcher matcher(options.folder.empty() ? std::vector<std::string>{} : std::vector{options.folder});
+    std::vector<ListedEntry> listed;
+    for (const ArchiveEntry& entry : *entries)
+        if (matcher.matches(entry)) listed.push_back(listedEntry(entry));
+    if (!matcher.unmatched().empty()) {
+        complain("no folder " + options.folder + " in " + options.archive);
+        return kFailed;
+    }
+    if (options.json) printEntryJson(listed);
+    else printEntryLines(listed);
+    return kSuccess;
+}
+
+// list --json of one level: the rows the listing shows, in its order, as JSON.
+int printLevelJson(const OperationContext& context, OperationUi& ui) {
+    const auto entries = readEntries(ui, context.window.ArchivePath);
+    if (!entries) return kFailed;
+    std::vector<ArchiveEntry> level;
+    for (const ArchiveEntry& entry : *entries)
+        if (entryParentPath(entry.name) == context.window.currentArchiveFolder) level.push_back(entry);
+    std::stable_sort(level.begin(), level.end(), [](const ArchiveEntry& left, const ArchiveEntry& right) {
+        if (left.record.folder() != right.record.folder()) return left.record.folder();
+        return lastEntryComponent(left.name) < lastEntryComponent(right.name);
+    });
+    std::vector<ListedEntry> listed;
+    for (const ArchiveEntry& entry : level) listed.push_back(listedEntry(entry));
+    printEntryJson(listed);
+    return kSuccess;
+}
+
 int runList(const ArchiveOptions& options) {
     TerminalUi ui(plainTerminal(options));
     OperationContext context(ui);
     if (!openForBrowsing(context, options.archive)) return kFailed;
+    if (options.recursive) return runFullList(options, ui);
     auto listing = ListArchiveFolder(context);
     const std::string folder = entryNameFor(options.folder);
     std::size_t start = 0;
@@ -297,6 +357,7 @@ int runList(const ArchiveOptions& options) {
         start = end + 1;
     }
     if (!listing) return kFailed;
+    if (options.json) return printLevelJson(context, ui);
     printListing(*listing);
     return kSuccess;
 }
@@ -385,8 +446,11 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     testCommand->callback([test, &exitStatus] { exitStatus = runTest(*test); });
 
     auto list = std::make_shared<ArchiveOptions>();
-    CLI::App* listCommand = addCommand(app, "list", "list one folder level of a ZOR archive", list);
+    CLI::App* listCommand = addCommand(app, "list", "list one folder level of a ZOR archive, or every entry", list);
     listCommand->add_option("FOLDER", list->folder, "the folder inside the archive (default: the top level)");
+    listCommand->add_flag("-r,--recursive", list->recursive,
+                          "every entry (below FOLDER), one a line: size, packed, modified, attributes, path");
+    listCommand->add_flag("--json", list->json, "the entries as one JSON array (keys: see the README)");
     listCommand->callback([list, &exitStatus] { exitStatus = runList(*list); });
 
     auto info = std::make_shared<ArchiveOptions>();
