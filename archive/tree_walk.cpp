@@ -116,7 +116,13 @@ private:
     // `at` and reads what it holds onto the stack; SizeDir's first step.
     void enterFolder(const std::string& path, const std::string& diskPath, int at, const std::string& name,
                      bool followLink, bool longNameReported) {
-        list({path, 1, walk_.currentDepth, diskPath, 0});
+        try {
+            list({path, 1, walk_.currentDepth, diskPath, 0});
+        } catch (const std::bad_alloc&) {
+            ui_.reportError("Memory allocation error in SizeDir.", true);  // the folder's own item, not its contents
+            walk_.fatalReported = true;
+            return;
+        }
         ++walk_.currentDepth;
         if (++walk_.folders % 20 == 0) ui_.setTotalDirectories(walk_.folders);
         const int fd = openFolder(at, name, followLink);

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,7 +17,7 @@ namespace {
 constexpr std::size_t kLongestLineRead = kMaxPasswordLength + 2;
 
 PasswordResult checked(std::string password) {
-    if (password.empty()) return {std::nullopt, "the password is empty"};
+    if (password.empty()) return {std::nullopt, "the password is empty", false, true};
     if (password.size() > kMaxPasswordLength) return {std::nullopt, "the password is longer than 50 characters"};
     return {std::move(password), {}};
 }
@@ -31,6 +32,24 @@ volatile std::sig_atomic_t promptInterrupted = 0;
 
 void onPromptInterrupt(int) { promptInterrupted = 1; }
 
+// The signals that end the process while a prompt waits, and what handled
+// them before. Their handler puts the terminal's modes back, then hands the
+// signal on, so that echo is never left off.
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction previousEnding[std::size(kEndingSignals)];
+int promptTerminal = -1;
+termios promptModes {};
+
+void onEndingSignal(int signalNumber) {
+    if (promptTerminal >= 0) ::tcsetattr(promptTerminal, TCSANOW, &promptModes);
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+        if (kEndingSignals[i] != signalNumber) continue;
+        ::sigaction(signalNumber, &previousEnding[i], nullptr);
+        // Restored and raised again: the signal is blocked until this handler returns, then the previous one runs.
+        ::raise(signalNumber);
+    }
+}
+
 // The terminal with echo off for as long as this lives. Ctrl+C meanwhile
 // ends the prompt (never the process, which would leave the echo off).
 class SilentTerminal {
@@ -44,6 +63,13 @@ public:
         action.sa_flags = 0;  // no SA_RESTART: the read that waits for the password returns
         ::sigaction(SIGINT, &action, &previousInterrupt_);
         if (::tcgetattr(::fileno(tty_), &saved_) == 0) {
+            promptModes = saved_;
+            promptTerminal = ::fileno(tty_);
+            struct sigaction ending {};
+            ending.sa_handler = onEndingSignal;
+            sigfillset(&ending.sa_mask);
+            for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
+                ::sigaction(kEndingSignals[i], &ending, &previousEnding[i]);
             termios silent = saved_;
             silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
             silenced_ = ::tcsetattr(::fileno(tty_), TCSAFLUSH, &silent) == 0;
@@ -52,6 +78,11 @@ public:
     ~SilentTerminal() {
         if (!tty_) return;
         if (silenced_) ::tcsetattr(::fileno(tty_), TCSAFLUSH, &saved_);
+        if (promptTerminal >= 0) {
+            for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
+                ::sigaction(kEndingSignals[i], &previousEnding[i], nullptr);
+            promptTerminal = -1;
+        }
         std::fclose(tty_);
         ::sigaction(SIGINT, &previousInterrupt_, nullptr);
     }

@@ -16,6 +16,7 @@ struct PasswordResult {
     std::optional<std::string> password;
     std::string error;  // why there is none
     bool interrupted = false;  // Ctrl+C ended the prompt (the error says "aborted")
+    bool empty = false;        // the line given was empty
 };
 
 // The first line of `path`, without its line end ("\n" or "\r\n"). Only
@@ -25,7 +26,9 @@ PasswordResult readPasswordFile(const std::string& path);
 
 // Asks on the controlling terminal with echo off: `prompt`, and when
 // `confirm` is set a second time ("Retype password: "), both answers equal.
-// Ctrl+C ends the prompt with `interrupted` set and the terminal restored.
+// Ctrl+C ends the prompt with `interrupted` set and the terminal restored;
+// SIGTERM, SIGHUP or SIGQUIT meanwhile restore the terminal before they end
+// the process as they would have.
 PasswordResult askPasswordOnTerminal(const std::string& prompt, bool confirm);
 
 }  // namespace zor::cli

@@ -265,7 +265,10 @@ bool TerminalUi::confirmArchiveOverwrite(const std::string& path, bool isArchive
 }
 
 bool TerminalUi::confirmReadOnlyOverwrite(const std::string& text) {
-    if (options_.overwrite != OverwriteMode::Ask) return options_.overwrite == OverwriteMode::All;
+    // --overwrite all stands for answering All, which still leaves the read-only
+    // question to the person on a terminal; without one, all means all.
+    if (options_.overwrite == OverwriteMode::Skip) return false;
+    if (options_.overwrite == OverwriteMode::All && !::isatty(STDIN_FILENO)) return true;
     for (;;) {
         const auto answer = readAnswer("Warning: " + printableName(text) + " [y]es, [n]o: ");
         if (!answer || *answer == "n" || *answer == "no") return false;
@@ -288,6 +291,8 @@ std::optional<std::string> TerminalUi::askDecryptPassword() {
         interruptedAtPrompt_ = true;
         return std::nullopt;
     }
+    // An empty line is a password that does not fit, as the dialog's empty text is.
+    if (result.empty) return std::string();
     if (!result.password) {
         reportError(result.error, false);
         return std::nullopt;

@@ -22,7 +22,7 @@ namespace zor::cli {
 // What extraction does with a file that exists already.
 enum class OverwriteMode {
     Ask,   // the Yes / No / All question (and the read-only warning) on the terminal
-    All,   // overwrite every one, read-only ones included
+    All,   // overwrite every one (a read-only one is still asked about when standard input is a terminal)
     Skip,  // keep every one, naming each on standard error
 };
 
