@@ -20,6 +20,7 @@
 #include "archive/lock_archive.h"
 #include "archive/packing.h"
 #include "archive/testing.h"
+#include "cli/archive_streams.h"
 #include "cli/entry_listing.h"
 #include "cli/entry_matcher.h"
 #include "cli/entry_output.h"
@@ -36,7 +37,8 @@ struct PasswordOptions {
 };
 
 struct ArchiveOptions {
-    std::string archive;
+    std::string archive;             // what to open ("-" is resolved before a command runs)
+    std::string shownArchive;        // what messages call it; empty: `archive`
     std::vector<std::string> items;  // pack: the items; unpack, test: the entries
     std::string folder;              // list: the archive folder
     std::string destination = ".";   // unpack
@@ -51,10 +53,14 @@ struct ArchiveOptions {
     int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));  // pack, unpack, test
 };
 
+const std::string& shownName(const ArchiveOptions& options) {
+    return options.shownArchive.empty() ? options.archive : options.shownArchive;
+}
+
 TerminalOptions plainTerminal(const ArchiveOptions& options) {
     TerminalOptions terminal;
     terminal.quiet = options.quiet;
-    terminal.archive = options.archive;
+    terminal.archive = shownName(options);
     return terminal;
 }
 
@@ -89,14 +95,24 @@ std::optional<std::string> passwordFrom(const PasswordOptions& options, bool con
 }
 
 // The archive opened for browsing, as double-clicking it does; false after telling why not.
-bool openForBrowsing(OperationContext& context, const std::string& path) {
-    const ArchiveCheck check = checkArchiveFile(path);
+bool openForBrowsing(OperationContext& context, const ArchiveOptions& options) {
+    const ArchiveCheck check = checkArchiveFile(options.archive);
     if (check.result != ArchiveCheck::Result::Accepted) {
-        complain(path + ": " + check.message);
+        complain(shownName(options) + ": " + check.message);
         return false;
     }
-    enterArchive(context, path, check);
+    enterArchive(context, options.archive, check);
     return true;
+}
+
+// Runs `command` on the archive the options name, with "-" taken as standard input.
+int onArchiveInput(const ArchiveOptions& options, int (*command)(const ArchiveOptions&)) {
+    ArchiveInput input;
+    if (const int status = input.take(options.archive); status != kSuccess) return status;
+    ArchiveOptions resolved = options;
+    resolved.archive = input.path();
+    resolved.shownArchive = input.shown();
+    return command(resolved);
 }
 
 // An item as the window selects it: its last name component in the folder that holds it.
@@ -116,6 +132,12 @@ std::optional<SelectedItem> selectedItemFor(const std::string& item) {
 }
 
 int runPack(const ArchiveOptions& options) {
+    // "-": packed in a private folder, then copied to standard output.
+    const bool toStandardOutput = options.archive == kStandardStream;
+    ArchiveOutput output;
+    if (toStandardOutput) {
+        if (const int status = output.prepare(); status != kSuccess) return status;
+    }
     bool passwordFailed = false;
     bool interrupted = false;
     const auto password = passwordFrom(options.password, true, passwordFailed, interrupted);
@@ -124,6 +146,10 @@ int runPack(const ArchiveOptions& options) {
     TerminalOptions terminal = plainTerminal(options);
     terminal.force = options.force;
     terminal.namePackedFiles = options.verbose;
+    if (toStandardOutput) {
+        terminal.archive = "(standard output)";
+        terminal.namesOnStandardError = true;  // standard output carries the archive
+    }
     TerminalUi ui(terminal);
     OperationContext context(ui);
     context.settings.threads = options.threads;
@@ -135,9 +161,11 @@ int runPack(const ArchiveOptions& options) {
         }
         context.selection.push_back(std::move(*selected));
     }
-    context.window.ArchivePath = options.archive;
+    context.window.ArchivePath = toStandardOutput ? output.archivePath() : options.archive;
     context.packingPassword = password;
-    return exitStatusFor(Initialize_Compression(context), ui);
+    const int status = exitStatusFor(Initialize_Compression(context), ui);
+    if (status != kSuccess || !toStandardOutput) return status;
+    return output.deliver() ? kSuccess : kFailed;
 }
 
 std::optional<OverwriteMode> overwriteMode(const std::string& text) {
@@ -160,16 +188,16 @@ TerminalOptions decryptingOptions(const ArchiveOptions& options, bool& failed) {
 // Reports each of `names` that no entry of the archive matches, and returns
 // how many do not. A walk that cannot be made says nothing: the operation
 // that follows reports why.
-std::size_t reportUnmatched(const std::string& archive, const std::vector<std::string>& names) {
+std::size_t reportUnmatched(const ArchiveOptions& options, const std::vector<std::string>& names) {
     ArchiveReader reader;
-    if (names.empty() || !reader.open(archive) || reader.readHeader()) return 0;
+    if (names.empty() || !reader.open(options.archive) || reader.readHeader()) return 0;
     EntryMatcher matcher(names);
     ArchiveEntry entry;
     ArchiveReader::Step step;
     while ((step = reader.next(entry)) == ArchiveReader::Step::Entry) matcher.matches(entry);
     if (step == ArchiveReader::Step::Corrupt) return 0;
     const std::vector<std::string> unmatched = matcher.unmatched();
-    for (const std::string& name : unmatched) complain("no entry " + name + " in " + archive);
+    for (const std::string& name : unmatched) complain("no entry " + name + " in " + shownName(options));
     return unmatched.size();
 }
 
@@ -185,8 +213,8 @@ int runUnpack(const ArchiveOptions& options) {
     TerminalUi ui(terminal);
     OperationContext context(ui);
     context.settings.threads = options.threads;
-    if (!openForBrowsing(context, options.archive)) return kFailed;
-    const std::size_t unmatched = reportUnmatched(options.archive, options.items);
+    if (!openForBrowsing(context, options)) return kFailed;
+    const std::size_t unmatched = reportUnmatched(options, options.items);
     if (unmatched > 0 && unmatched == options.items.size()) return kFailed;  // nothing to extract
 
     EntryMatcher matcher(options.items);
@@ -204,7 +232,7 @@ int runUnpack(const ArchiveOptions& options) {
 }
 
 // Turns the named entries into list rows as selecting them in the window does; false when one is missing.
-bool selectEntries(OperationContext& context, const std::vector<std::string>& names) {
+bool selectEntries(OperationContext& context, const std::vector<std::string>& names, const std::string& shown) {
     ArchiveReader reader;
     if (!reader.open(context.window.ArchivePath) || reader.readHeader()) return true;  // testing will say why
     std::vector<std::string> wanted;
@@ -223,7 +251,7 @@ bool selectEntries(OperationContext& context, const std::vector<std::string>& na
     bool all = true;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         if (found[i]) continue;
-        complain("no entry " + names[i] + " in " + context.window.ArchivePath);
+        complain("no entry " + names[i] + " in " + shown);
         all = false;
     }
     return all;
@@ -237,8 +265,8 @@ int runTest(const ArchiveOptions& options) {
     TerminalUi ui(terminal);
     OperationContext context(ui);
     context.settings.threads = options.threads;
-    if (!openForBrowsing(context, options.archive)) return kFailed;
-    const bool allFound = selectEntries(context, options.items);
+    if (!openForBrowsing(context, options)) return kFailed;
+    const bool allFound = selectEntries(context, options.items, shownName(options));
     if (!options.items.empty() && context.listSelection.empty()) return kFailed;
     const int status = exitStatusFor(TestButtonClick(context), ui);
     return status == kSuccess && !allFound ? kFailed : status;
@@ -309,7 +337,7 @@ int runFullList(const ArchiveOptions& options, OperationUi& ui) {
     for (const ArchiveEntry& entry : *entries)
         if (matcher.matches(entry)) listed.push_back(listedEntry(entry));
     if (!matcher.unmatched().empty()) {
-        complain("no folder " + options.folder + " in " + options.archive);
+        complain("no folder " + options.folder + " in " + shownName(options));
         return kFailed;
     }
     if (options.json) printEntryJson(listed);
@@ -337,7 +365,7 @@ int printLevelJson(const OperationContext& context, OperationUi& ui) {
 int runList(const ArchiveOptions& options) {
     TerminalUi ui(plainTerminal(options));
     OperationContext context(ui);
-    if (!openForBrowsing(context, options.archive)) return kFailed;
+    if (!openForBrowsing(context, options)) return kFailed;
     if (options.recursive) return runFullList(options, ui);
     auto listing = ListArchiveFolder(context);
     const std::string folder = entryNameFor(options.folder);
@@ -349,7 +377,7 @@ int runList(const ArchiveOptions& options) {
         const bool exists = std::any_of(listing->folders.begin(), listing->folders.end(),
                                         [&](const ArchiveListRow& row) { return row.caption == caption; });
         if (!exists) {
-            complain("no folder " + options.folder + " in " + options.archive);
+            complain("no folder " + options.folder + " in " + shownName(options));
             return kFailed;
         }
         enterArchiveFolder(context.window, caption);
@@ -365,8 +393,8 @@ int runList(const ArchiveOptions& options) {
 int runInfo(const ArchiveOptions& options) {
     TerminalUi ui(plainTerminal(options));
     OperationContext context(ui);
-    if (!openForBrowsing(context, options.archive)) return kFailed;
-    std::printf("Info about archive: %s\n", printableName(options.archive).c_str());
+    if (!openForBrowsing(context, options)) return kFailed;
+    std::printf("Info about archive: %s\n", printableName(shownName(options)).c_str());
     for (const ArchiveInfoLine& line : archiveInfoLines(archiveInfoValues(context.header)))
         std::printf("%-23s %s\n", line.label, line.value.c_str());
     return kSuccess;
@@ -401,7 +429,7 @@ void addPasswordOptions(CLI::App* command, ArchiveOptions& options) {
 CLI::App* addCommand(CLI::App& app, const char* name, const char* description,
                      const std::shared_ptr<ArchiveOptions>& options) {
     CLI::App* command = app.add_subcommand(name, description);
-    command->add_option("ARCHIVE", options->archive, "the archive")->required();
+    command->add_option("ARCHIVE", options->archive, "the archive (\"-\": standard input)")->required();
     return command;
 }
 
@@ -410,6 +438,7 @@ CLI::App* addCommand(CLI::App& app, const char* name, const char* description,
 void addArchiveCommands(CLI::App& app, int& exitStatus) {
     auto pack = std::make_shared<ArchiveOptions>();
     CLI::App* packCommand = addCommand(app, "pack", "pack files and folders into a new ZOR archive", pack);
+    packCommand->get_option("ARCHIVE")->description("the new archive (\"-\": standard output)");
     packCommand->add_option("ITEM", pack->items, "files and folders to pack")->required();
     addQuiet(packCommand, *pack);
     addVerbose(packCommand, *pack);
@@ -435,7 +464,7 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
         ->excludes(toOutput);
     addThreadsOption(unpackCommand, *unpack, "threads decoding entries (default: all cores)");
     addPasswordOptions(unpackCommand, *unpack);
-    unpackCommand->callback([unpack, &exitStatus] { exitStatus = runUnpack(*unpack); });
+    unpackCommand->callback([unpack, &exitStatus] { exitStatus = onArchiveInput(*unpack, runUnpack); });
 
     auto test = std::make_shared<ArchiveOptions>();
     CLI::App* testCommand = addCommand(app, "test", "test every entry, or the named files and folders", test);
@@ -443,7 +472,7 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     addQuiet(testCommand, *test);
     addThreadsOption(testCommand, *test, "threads decoding entries (default: all cores)");
     addPasswordOptions(testCommand, *test);
-    testCommand->callback([test, &exitStatus] { exitStatus = runTest(*test); });
+    testCommand->callback([test, &exitStatus] { exitStatus = onArchiveInput(*test, runTest); });
 
     auto list = std::make_shared<ArchiveOptions>();
     CLI::App* listCommand = addCommand(app, "list", "list one folder level of a ZOR archive, or every entry", list);
@@ -451,15 +480,16 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     listCommand->add_flag("-r,--recursive", list->recursive,
                           "every entry (below FOLDER), one a line: size, packed, modified, attributes, path");
     listCommand->add_flag("--json", list->json, "the entries as one JSON array (keys: see the README)");
-    listCommand->callback([list, &exitStatus] { exitStatus = runList(*list); });
+    listCommand->callback([list, &exitStatus] { exitStatus = onArchiveInput(*list, runList); });
 
     auto info = std::make_shared<ArchiveOptions>();
     addCommand(app, "info", "show the totals, ratio, password and lock state of a ZOR archive", info)
-        ->callback([info, &exitStatus] { exitStatus = runInfo(*info); });
+        ->callback([info, &exitStatus] { exitStatus = onArchiveInput(*info, runInfo); });
 
     auto lock = std::make_shared<ArchiveOptions>();
-    addCommand(app, "lock", "mark a ZOR archive as locked", lock)
-        ->callback([lock, &exitStatus] { exitStatus = runLock(*lock); });
+    CLI::App* lockCommand = addCommand(app, "lock", "mark a ZOR archive as locked", lock);
+    lockCommand->get_option("ARCHIVE")->description("the archive");  // written in place: never a stream
+    lockCommand->callback([lock, &exitStatus] { exitStatus = runLock(*lock); });
 }
 
 }  // namespace zor::cli

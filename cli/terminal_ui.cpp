@@ -177,8 +177,9 @@ void TerminalUi::showProgress() {
 
 void TerminalUi::nameDone(const std::string& name) {
     clearProgressLine();
-    std::printf("%s\n", printableName(withSlashes(name)).c_str());
-    std::fflush(stdout);
+    std::FILE* to = options_.namesOnStandardError ? stderr : stdout;
+    std::fprintf(to, "%s\n", printableName(withSlashes(name)).c_str());
+    std::fflush(to);
 }
 
 void TerminalUi::setCurrentFileLabel(const std::string& text) {

@@ -33,6 +33,7 @@ struct TerminalOptions {
     bool askPassword = false;             // ask for the decrypt password on the terminal
     bool printFileOk = false;             // print "<entry>: File OK" on standard output for each passed entry
     bool namePackedFiles = false;         // pack -v: each file's name on standard output once it is packed
+    bool namesOnStandardError = false;    // -v names go to standard error (standard output carries data)
     // pack: replace an existing file at the archive path without asking
     // (without it: the question on a terminal, else a refusal).
     bool force = false;
@@ -71,7 +72,7 @@ public:
     void startProgressUpdates(const DriverProgress& progress) override { packing_ = &progress; }
     void stopProgressUpdates() override { packing_ = nullptr; }
 
-    // One line on standard output naming what was just done, "/" between its components.
+    // One line on standard output (or error) naming what was just done, "/" between its components.
     void nameDone(const std::string& name);
 
     bool fatalReported() const { return fatal_; }
