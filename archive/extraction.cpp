@@ -166,7 +166,7 @@ private:
 
         std::optional<bool> result = true;
         int reportsBefore = 0;
-        ReportCounter counter(ui_);
+        ReportCounter counter(ui_, false, shownPath);
         if (entry.record.size > 0) {
             if (password_) {
                 ui_.setActionLabel("Decrypting file ...");
@@ -183,9 +183,9 @@ private:
             if (!replacing) file.commit(false);
             return abort();
         }
-        if (!result) return stop(kCannotOpenFileMessage);
+        if (!result) return stop(aboutFile(shownPath, kCannotOpenFileMessage));
         if (counter.fatalReports > 0) return OperationOutcome::Fatal;
-        if (!closed) return stop("I/O or other error, bailing out.");
+        if (!closed) return stop(aboutFile(shownPath, kWriteFailedMessage, errno));
         const bool decoded = *result;
         if (!decoded) {
             // The driver says nothing when the data do not even begin a stream.
@@ -196,7 +196,7 @@ private:
         setFileDosDateTime(file.descriptor(), entry.record.fileTime);
         setAttributes(file.descriptor(), restoreReadOnly ? kAttributeReadOnly : entry.record.attributes);
         // The old file goes only once the new one is on the disk, even if the machine stops.
-        if (replacing && ::fsync(file.descriptor()) != 0) return stop("I/O or other error, bailing out.");
+        if (replacing && ::fsync(file.descriptor()) != 0) return stop(aboutFile(shownPath, kWriteFailedMessage, errno));
         if (!file.commit(replacing)) {
             if (errno == EEXIST) return leaveOut(entry, shownPath + " appeared while it was written; it was left as it was");
             return leaveOut(entry, aboutFile(shownPath, "cannot be put in place", errno));

@@ -334,7 +334,7 @@ private:
             if (!enciphering->stream()) return failWith(kWriteFailedMessage);
             into = enciphering->stream();
         }
-        ReportCounter driverUi(ui_, true);
+        ReportCounter driverUi(ui_, true, item.diskPath);
         DriverContext driver{driverUi, context_.progress, context_.settings};
         const CompressResult result = compressFileParallel(reader_->stream(), into, driver);
         const bool enciphered = !enciphering || enciphering->close();
