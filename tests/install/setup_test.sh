@@ -20,7 +20,7 @@ stub() {
 #   SUDO: yes to offer a sudo that resets the environment, as sudo does
 run_case() {
     name=$1 want_status=$2 want_log=$3 uid=$4 missing=$5 sudo=$6 purpose=$7
-    rm -rf "$work/bin" "$work/log"
+    rm -rf "${work:?}/bin" "$work/log"
     mkdir "$work/bin"
     : > "$work/log"
     stub apt-get "echo \"apt-get \$* [\$DEBIAN_FRONTEND]\" >> '$work/log'; exit \${APT_STATUS:-0}"
@@ -36,7 +36,7 @@ run_case() {
         stub dpkg-query "shift 2; for p; do case ' $missing ' in *\" \$p \"*) echo \"not-installed \$p\" ;; *) echo \"installed \$p\" ;; esac; done"
         path="$work/bin"
     fi
-    PATH="$path" APT_STATUS=$apt_status DEBIAN_FRONTEND= /bin/sh "$setup" $purpose > "$work/out" 2>&1
+    PATH="$path" APT_STATUS=$apt_status DEBIAN_FRONTEND="" /bin/sh "$setup" "$purpose" > "$work/out" 2>&1
     status=$?
     got_log=$(cat "$work/log")
     if [ "$status" -ne "$want_status" ] || [ "$got_log" != "$want_log" ]; then
