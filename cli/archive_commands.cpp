@@ -41,6 +41,7 @@ struct ArchiveOptions {
     PasswordOptions password;
     bool quiet = false;
     bool force = false;  // pack: replace an existing file at the archive path
+    bool plain = false;  // pack: no exact-restore block
     int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));  // pack, unpack, test
 };
 
@@ -118,6 +119,7 @@ int runPack(const ArchiveOptions& options) {
     TerminalUi ui(terminal);
     OperationContext context(ui);
     context.settings.threads = options.threads;
+    context.plainArchive = options.plain;
     for (const std::string& item : options.items) {
         auto selected = selectedItemFor(item);
         if (!selected) {
@@ -316,6 +318,8 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     packCommand->add_option("ITEM", pack->items, "files and folders to pack")->required();
     addThreadsOption(packCommand, *pack, "threads compressing each file (default: all cores)");
     packCommand->add_flag("-f,--force", pack->force, "replace an existing file at the archive path without asking");
+    packCommand->add_flag("--plain", pack->plain,
+                          "write only what older ZOR programs read: names in lower case, no permissions or links");
     addPasswordOptions(packCommand, *pack);
     packCommand->callback([pack, &exitStatus] { exitStatus = runPack(*pack); });
 

@@ -51,9 +51,9 @@ std::vector<std::string> entryNames(const std::string& archive) {
 using Packing = ArchiveFixture;
 
 TEST_F(Packing, OneEmptyFileGivesThe162ByteArchive) {
-    writeFile(folder / "A.txt", "");
-    setTime(folder / "A.txt");
-    ASSERT_EQ(pack(folder / "out.zor", {"A.txt"}), OperationOutcome::Succeeded);
+    writeFile(folder / "a.txt", "");
+    setTime(folder / "a.txt");
+    ASSERT_EQ(pack(folder / "out.zor", {"a.txt"}), OperationOutcome::Succeeded);
     const std::string record = le32(toDosDateTime(1700000000)) + le32(0) + le32(0) + le32(0) + le32(32) + le16(6) +
                                le16(0) + le32(0) + le16(0) + std::string(10, '\0');
     const std::string expected = plainHeader(162, 1, 0) + record + std::string("a.txt\0", 6) + record;
