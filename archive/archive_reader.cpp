@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "archive/entry_names.h"
 #include "platform/regular_file.h"
 
 namespace zor {
@@ -68,7 +69,54 @@ std::optional<std::string> ArchiveReader::readHeader() {
         return std::string(kCorruptArchiveMessage);
     }
     rewindEntries();
+    loadExactBlock();
     return std::nullopt;
+}
+
+void ArchiveReader::loadExactBlock() {
+    exact_.clear();
+    const int64_t count = header_.entryCount();
+    std::array<uint8_t, kExactTrailerSize> trailerBytes {};
+    if (count == 0 || fileLength_ < kArchiveHeaderSize + kExactTrailerSize ||
+        !seekTo(file_, fileLength_ - kExactTrailerSize) ||
+        std::fread(trailerBytes.data(), 1, trailerBytes.size(), file_) != trailerBytes.size()) {
+        return;
+    }
+    // The block follows the entries: walking them tells where they end.
+    ArchiveEntry entry;
+    Step step;
+    while ((step = next(entry)) == Step::Entry) {
+    }
+    const uint64_t entriesEnd = position_;
+    rewindEntries();
+    if (step != Step::End) return;
+    const auto trailer = decodeExactTrailer(trailerBytes.data(), fileLength_, entriesEnd);
+    if (!trailer) return;
+    std::vector<uint8_t> body(trailer->bodyLength);
+    if (!seekTo(file_, trailer->bodyOffset) || std::fread(body.data(), 1, body.size(), file_) != body.size() ||
+        exactBlockCrc(body.data(), body.size()) != trailer->crc) {
+        return;
+    }
+    auto records = decodeExactBlock(body.data(), body.size(), uint64_t(count));
+    if (!records) return;
+    exact_ = std::move(*records);
+    if (!exactBlockAgrees()) exact_.clear();
+    rewindEntries();
+}
+
+// Each record must describe its entry: the same kind, a link's target as
+// the file's contents (by length), and the stored name being what the
+// packer makes of the exact name.
+bool ArchiveReader::exactBlockAgrees() {
+    ArchiveEntry entry;
+    while (next(entry) == Step::Entry) {
+        const ExactRecord& record = *entry.exact;
+        const bool folder = record.kind == ExactKind::Folder;
+        if (folder != entry.record.folder() || folder != (record.name.back() == '\\')) return false;
+        if (record.kind == ExactKind::Link && entry.record.size != record.target.size()) return false;
+        if (toEntryName(record.name) != entry.storedName) return false;
+    }
+    return index_ == header_.entryCount();
 }
 
 void ArchiveReader::rewindEntries() {
@@ -89,10 +137,17 @@ ArchiveReader::Step ArchiveReader::next(ArchiveEntry& entry) {
     entry.dataOffset = nameOffset + uint64_t(nameLength);
     entry.nextOffset = entry.dataOffset + entry.record.packedSize;
     if (entry.nextOffset > fileLength_) return Step::Corrupt;
-    entry.name.assign(name.data(), name.size() - 1);
+    entry.storedName.assign(name.data(), name.size() - 1);
     // Readers that go by depth (listing, testing a folder) and readers that
     // go by name (extraction) would otherwise see different archives.
-    if (entry.record.depth != depthOfName(entry.name, entry.record.folder())) return Step::Corrupt;
+    if (entry.record.depth != depthOfName(entry.storedName, entry.record.folder())) return Step::Corrupt;
+    if (exact_.empty()) {
+        entry.exact.reset();
+        entry.name = readableEntryName(entry.storedName);
+    } else {
+        entry.exact = exact_[static_cast<std::size_t>(index_)];
+        entry.name = entry.exact->name;
+    }
     position_ = entry.nextOffset;
     ++index_;
     return Step::Entry;

@@ -9,21 +9,30 @@
 // data running past the end of the file, and a depth that is not the
 // number of "\" in the name (a folder's final one not counted) all make
 // the archive corrupt.
+//
+// When the archive ends with a sound exact-restore block (exact_block.h),
+// each entry carries its record and is named by its exact name; otherwise
+// each name component that is not UTF-8 is read as Windows-1252. Either
+// way `name` is the name to show and extract, `storedName` the bytes stored.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/archive_header.h"
 #include "archive/entry_record.h"
+#include "archive/exact_block.h"
 
 namespace zor {
 
 struct ArchiveEntry {
     EntryRecord record;
-    std::string name;         // without the terminating zero; may hold zero bytes if the archive says so
+    std::string name;         // as text, exact when the block says so; may hold zero bytes if the archive says so
+    std::string storedName;   // the name's bytes in the archive, without the terminating zero
+    std::optional<ExactRecord> exact;  // from a sound exact-restore block
     uint64_t offset = 0;      // of the record
     uint64_t dataOffset = 0;  // of the compressed data (just after the name)
     uint64_t nextOffset = 0;  // of the next entry's record
@@ -62,11 +71,19 @@ public:
     // Index of the entry `next` returns next.
     int64_t entryIndex() const { return index_; }
 
+    // True when the archive's exact-restore block was found sound.
+    bool hasExactBlock() const { return !exact_.empty(); }
+
     std::FILE* file() const { return file_; }
     uint64_t fileLength() const { return fileLength_; }
 
 private:
+    // Reads the exact-restore block, if there is a sound one, into `exact_`.
+    void loadExactBlock();
+    bool exactBlockAgrees();
+
     std::FILE* file_ = nullptr;
+    std::vector<ExactRecord> exact_;  // one per counted entry, or none
     uint64_t fileLength_ = 0;
     ArchiveHeader header_;
     uint64_t position_ = 0;

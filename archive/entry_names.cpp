@@ -3,15 +3,54 @@
 
 #include <algorithm>
 
+#include "archive/windows_1252.h"
+
 namespace zor {
+
+namespace {
+
+// `name` with `convert` applied to each of its "\"-separated components (a final "\" kept).
+template <typename Convert>
+std::string byComponent(const std::string& name, Convert convert) {
+    std::string result;
+    result.reserve(name.size());
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = name.find('\\', start);
+        result += convert(name.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return result;
+        result += '\\';
+        start = end + 1;
+    }
+}
+
+bool isAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
 
 std::string toEntryName(const std::string& relativeDiskPath) {
     std::string name = relativeDiskPath;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    name = byComponent(name, [](const std::string& component) {
+        if (isAscii(component)) return component;
+        return windows1252FromUtf8(component).value_or(component);
+    });
     for (char& c : name) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        else if (c == '/') c = '\\';
     }
     return name;
+}
+
+std::string readableEntryName(const std::string& storedName) {
+    return byComponent(storedName, [](const std::string& component) {
+        return isValidUtf8(component) ? component : utf8FromWindows1252(component);
+    });
+}
+
+bool storedNameLosesExactName(const std::string& exactName) {
+    return readableEntryName(toEntryName(exactName)) != exactName;
 }
 
 std::string toDiskPath(const std::string& entryName) {

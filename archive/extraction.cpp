@@ -63,9 +63,12 @@ public:
             return failAndEnd("Cannot create the destination folder " + destination_);
         }
         context_.progress.totalSize = header.totalSize;
-        // With several threads, workers decode the files ahead of this walk.
+        // Recorded permissions are masked as a plain create masks them.
+        umask_ = ::umask(0);
+        ::umask(umask_);
+        // With several threads, workers decode the files ahead of this walk (a link's target is in its record).
         ahead_ = decodeAheadFor(context_, password_, true, [wanted = choice_.wanted](const ArchiveEntry& entry) {
-            return (!wanted || wanted(entry)) && !unsafeEntryNameReason(entry.name, false);
+            return (!wanted || wanted(entry)) && !unsafeEntryNameReason(entry.name, false) && !isLink(entry);
         });
 
         ArchiveEntry entry;
@@ -89,8 +92,18 @@ public:
             if (entry.record.folder()) {
                 // An existing folder is fine; anything else in the way is never removed.
                 std::string refusal;
-                if (!target_.makeFolder(splitEntryName(entry.name), refusal)) leaveOut(entry, refusal);
-                else if (choice_.extracted) choice_.extracted(entry);
+                bool created = false;
+                if (!target_.makeFolder(splitEntryName(entry.name), refusal, &created)) {
+                    leaveOut(entry, refusal);
+                    continue;
+                }
+                // A folder made here gets its own permissions and time once all it holds is in it.
+                if (created && entry.exact) madeFolders_.push_back(*entry.exact);
+                if (choice_.extracted) choice_.extracted(entry);
+                continue;
+            }
+            if (isLink(entry)) {
+                makeLink(entry);
                 continue;
             }
             const OperationOutcome fileOutcome = extractFile(entry, index);
@@ -172,7 +185,7 @@ private:
 
         std::optional<bool> result = true;
         int reportsBefore = 0;
-        ReportCounter counter(ui_);
+        ReportCounter counter(ui_, false, shownPath);
         if (entry.record.size > 0) {
             if (password_) {
                 ui_.setActionLabel("Decrypting file ...");
@@ -189,9 +202,9 @@ private:
             if (!replacing) file.commit(false);
             return abort();
         }
-        if (!result) return stop(kCannotOpenFileMessage);
+        if (!result) return stop(aboutFile(shownPath, kCannotOpenFileMessage));
         if (counter.fatalReports > 0) return OperationOutcome::Fatal;
-        if (!closed) return stop("I/O or other error, bailing out.");
+        if (!closed) return stop(aboutFile(shownPath, kWriteFailedMessage, errno));
         const bool decoded = *result;
         if (!decoded) {
             // The driver says nothing when the data do not even begin a stream.
@@ -201,14 +214,59 @@ private:
         }
         setFileDosDateTime(file.descriptor(), entry.record.fileTime);
         setAttributes(file.descriptor(), restoreReadOnly ? kAttributeReadOnly : entry.record.attributes);
+        if (entry.exact) {
+            ::fchmod(file.descriptor(), entry.exact->mode & ~umask_);
+            const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(*entry.exact)};
+            ::futimens(file.descriptor(), times);
+        }
         // The old file goes only once the new one is on the disk, even if the machine stops.
-        if (replacing && ::fsync(file.descriptor()) != 0) return stop("I/O or other error, bailing out.");
+        if (replacing && ::fsync(file.descriptor()) != 0) return stop(aboutFile(shownPath, kWriteFailedMessage, errno));
         if (!file.commit(replacing)) {
             if (errno == EEXIST) return leaveOut(entry, shownPath + " appeared while it was written; it was left as it was");
             return leaveOut(entry, aboutFile(shownPath, "cannot be put in place", errno));
         }
         if (decoded && choice_.extracted) choice_.extracted(entry);
         return decoded ? OperationOutcome::Succeeded : OperationOutcome::Failed;
+    }
+
+    static bool isLink(const ArchiveEntry& entry) { return entry.exact && entry.exact->kind == ExactKind::Link; }
+
+    static struct timespec timeOf(const ExactRecord& record) {
+        return {static_cast<time_t>(record.seconds), static_cast<long>(record.nanoseconds)};
+    }
+
+    // A symbolic link, made as the link itself with its recorded time. What
+    // stands at its path is kept; later entries never pass through it, as
+    // the destination walk follows no link.
+    void makeLink(const ArchiveEntry& entry) {
+        const std::vector<std::string> components = splitEntryName(entry.name);
+        const std::string shownPath = destination_ + toDiskPath(entry.name);
+        std::string refusal;
+        const Descriptor parent(target_.openParent(components, refusal));
+        if (!parent.open()) return (void)leaveOut(entry, refusal);
+        const std::string& leaf = components.back();
+        if (::symlinkat(entry.exact->target.c_str(), parent.get(), leaf.c_str()) != 0) {
+            if (errno == EEXIST) return (void)leaveOut(entry, shownPath + " already exists; the link was not made");
+            return (void)leaveOut(entry, aboutFile(shownPath, "cannot be made as a link", errno));
+        }
+        const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(*entry.exact)};
+        ::utimensat(parent.get(), leaf.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        if (choice_.extracted) choice_.extracted(entry);
+    }
+
+    // The folders made here, innermost first (entries list a folder before
+    // what it holds), get their recorded permissions and time through their
+    // own descriptors: a read-only folder was writable while it was filled.
+    void settleMadeFolders() {
+        for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder) {
+            std::string refusal;
+            const Descriptor fd(target_.openFolderAt(splitEntryName(folder->name), refusal));
+            if (!fd.open()) continue;
+            const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(*folder)};
+            ::futimens(fd.get(), times);
+            ::fchmod(fd.get(), folder->mode & ~umask_);
+        }
+        madeFolders_.clear();
     }
 
     // An entry that cannot be extracted: named with the reason once the operation ends; the others go on.
@@ -221,6 +279,7 @@ private:
     // The person aborted (the Abort button, or Ctrl+C at a question or a prompt).
     OperationOutcome abort() {
         ahead_.reset();
+        settleMadeFolders();
         ui_.clearAbortRequest();
         if (password_) ui_.clearDecryptPassword();
         OperationFiles files;
@@ -257,6 +316,7 @@ private:
 
     OperationOutcome end(OperationOutcome outcome) {
         ahead_.reset();
+        settleMadeFolders();
         ui_.clearDecryptPassword();
         reader_.close();
         ui_.hideProgress();
@@ -278,6 +338,8 @@ private:
     std::optional<std::string> password_;
     std::unique_ptr<DecodeAhead> ahead_;  // stopped and joined when the extraction ends
     std::vector<std::string> leftOut_;  // entries not extracted, each with its reason
+    std::vector<ExactRecord> madeFolders_;  // folders made here that have recorded permissions and times
+    mode_t umask_ = 022;
     bool overwriteAll_ = false;
     bool stopped_ = false;
     OperationOutcome outcome_ = OperationOutcome::Succeeded;

@@ -5,6 +5,9 @@
 
 namespace zor {
 
+// The drivers' and operations' text for a failed read or write.
+inline constexpr char kWriteFailedMessage[] = "I/O or other error, bailing out.";
+
 // "PATH: TEXT", and " (REASON)" with the system's text for `error` when it is not 0:
 // "docs/a.txt: Cannot open input file (Permission denied)".
 std::string aboutFile(const std::string& path, const std::string& text, int error = 0);

@@ -44,7 +44,15 @@ struct PackItem {
     uint8_t isFolder = 0;
     int32_t depth = 0;     // folders above the item; 0 for a selected item
     std::string diskPath;  // where it is on disk
-    uint64_t size = 0;     // a file's length when the walk saw it
+    uint64_t size = 0;     // a file's length when the walk saw it (a link's: its target's)
+    // Kept for the exact-restore block: a link inside a packed folder is
+    // stored as a link, its target text as the entry's data. Folders' and
+    // links' permissions and times are the walk's; a file's are taken when it is packed.
+    uint8_t isLink = 0;
+    std::string linkTarget;
+    uint16_t mode = 0;         // permission bits, 0777 at most
+    int64_t seconds = 0;       // modification time
+    uint32_t nanoseconds = 0;
 };
 
 // Counts of the tree walk; they become the header's totals.
@@ -91,6 +99,9 @@ struct OperationContext {
 
     std::vector<SelectedItem> selection;       // packing's input
     std::vector<PackItem> items;               // the walk's output
+    // Packing writes only what the first ZOR programs wrote: no exact-restore
+    // block, links followed, and what that loses (case, permissions, links) is reported.
+    bool plainArchive = false;
     WalkTotals walk;
     std::vector<ListSelectionItem> listSelection;  // selected rows while browsing an archive
 

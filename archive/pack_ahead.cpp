@@ -134,7 +134,8 @@ PackAhead::PackAhead(const EngineSettings& settings) : settings_(settings) {
 void PackAhead::listed(std::size_t index, const PackItem& item) {
     if (workers_.empty()) return;
     jobOfItem_.resize(index + 1, kNoJob);
-    if (item.isFolder || item.size == 0) return;
+    // A link's target text is in the item, not in a file a worker could read.
+    if (item.isFolder || item.isLink || item.size == 0) return;
     if (item.size > smallFileLimit(settings_)) {
         startsAtTurn_ = index + 1;
         return;

@@ -14,6 +14,11 @@
 // in one go and its placeholder is written only if no entry follows to
 // overwrite it, which leaves the same bytes. Every other file, and every
 // file a worker had trouble with, is done here as with one thread.
+//
+// Each item's exact name, permissions, time and kind are kept as it is
+// packed; when the entries would lose any of it, the exact-restore block
+// (exact_block.h) is appended after them, and the header's archiveSize
+// counts it. A plain archive gets no block, and what it loses is named.
 #include "archive/packing.h"
 
 #include <cerrno>
@@ -28,6 +33,7 @@
 #include "archive/archive_reader.h"
 #include "archive/clean_up.h"
 #include "archive/entry_names.h"
+#include "archive/exact_block.h"
 #include "archive/file_messages.h"
 #include "archive/pack_ahead.h"
 #include "archive/packing_streams.h"
@@ -252,6 +258,7 @@ private:
     }
 
     OperationOutcome packFolder(const PackItem& item) {
+        keepExact(item, ExactKind::Folder, item.mode, item.seconds, item.nanoseconds);
         context_.entryName = toEntryName(item.path);
         fillRecord(item, context_.entryName);
         if (!moveToEntry() || !writeEntryRecord(files_.archive, record_) || !writeName(context_.entryName)) {
@@ -274,12 +281,22 @@ private:
         }
         if (!settlePlaceholder()) return failWith(kWriteFailedMessage);
         struct stat status {};
-        errno = 0;  // a name that is no regular file (any more) fails with no reason of the system's
-        const int fd = openRegularDescriptor(item.diskPath, status);
-        if (fd < 0) return failWith(aboutFile(item.diskPath, kCannotOpenInputMessage, errno));
-        // The length taken now is the most that is read, however the file changes.
-        reader_.emplace(fd, static_cast<uint64_t>(status.st_size));
-        if (!reader_->stream()) return failWith(aboutFile(item.diskPath, kCannotOpenInputMessage, errno));
+        if (item.isLink) {
+            // The link's target text, read from memory as a file holding it would be.
+            status.st_mode = S_IFREG | 0644;
+            status.st_size = static_cast<off_t>(item.linkTarget.size());
+            status.st_mtim = {item.seconds, static_cast<long>(item.nanoseconds)};
+            linkText_ = item.linkTarget;
+            linkSource_.reset(::fmemopen(linkText_.data(), linkText_.size(), "rb"));
+            if (!linkSource_) return failWith(aboutFile(item.diskPath, kCannotOpenInputMessage, errno));
+        } else {
+            errno = 0;  // a name that is no regular file (any more) fails with no reason of the system's
+            const int fd = openRegularDescriptor(item.diskPath, status);
+            if (fd < 0) return failWith(aboutFile(item.diskPath, kCannotOpenInputMessage, errno));
+            // The length taken now is the most that is read, however the file changes.
+            reader_.emplace(fd, static_cast<uint64_t>(status.st_size));
+            if (!reader_->stream()) return failWith(aboutFile(item.diskPath, kCannotOpenInputMessage, errno));
+        }
         if (static_cast<uint64_t>(status.st_size) > std::numeric_limits<uint32_t>::max()) {
             return failWith("File " + item.diskPath + " is 4 GiB or larger; a ZOR archive cannot hold it.");
         }
@@ -319,6 +336,7 @@ private:
         }
         positionedAtEntry_ = false;
         reader_.reset();
+        linkSource_.reset();
         return OperationOutcome::Succeeded;
     }
 
@@ -334,9 +352,10 @@ private:
             if (!enciphering->stream()) return failWith(kWriteFailedMessage);
             into = enciphering->stream();
         }
-        ReportCounter driverUi(ui_, true);
+        ReportCounter driverUi(ui_, true, item.diskPath);
         DriverContext driver{driverUi, context_.progress, context_.settings};
-        const CompressResult result = compressFileParallel(reader_->stream(), into, driver);
+        std::FILE* source = item.isLink ? linkSource_.get() : reader_->stream();
+        const CompressResult result = compressFileParallel(source, into, driver);
         const bool enciphered = !enciphering || enciphering->close();
         if (driverUi.fatalReports > 0) {
             fail(OperationOutcome::Fatal);  // the partial archive goes before the process may end
@@ -347,6 +366,7 @@ private:
         if (result.failed) return fail(OperationOutcome::Failed);
         if (!enciphered) return failWith(kWriteFailedMessage);
         record_.packedSize = result.LastPackedSize;
+        if (item.isLink) return OperationOutcome::Succeeded;
 
         struct stat now {};
         const uint64_t read = reader_->bytesRead();
@@ -396,12 +416,54 @@ private:
 
     // The record of a file item read under `status`, and its entry name.
     void fillFileRecord(const PackItem& item, const struct stat& status) {
+        if (item.isLink) keepExact(item, ExactKind::Link, 0777, item.seconds, item.nanoseconds);
+        else keepExact(item, ExactKind::File, status.st_mode & 0777, status.st_mtim.tv_sec, status.st_mtim.tv_nsec);
         context_.entryName = toEntryName(item.path);
         fillRecord(item, context_.entryName);
         record_.attributes = attributesFromStatus(status, item.diskPath.substr(item.diskPath.rfind('/') + 1));
         ui_.pumpMessages();
         record_.fileTime = toDosDateTime(status.st_mtime);
         record_.size = static_cast<uint32_t>(status.st_size);
+    }
+
+    void keepExact(const PackItem& item, ExactKind kind, mode_t mode, int64_t seconds, long nanoseconds) {
+        ExactRecord record;
+        record.kind = kind;
+        record.mode = static_cast<uint16_t>(mode & 0777);
+        record.seconds = seconds;
+        record.nanoseconds = static_cast<uint32_t>(nanoseconds);
+        record.name = item.path;
+        if (kind == ExactKind::Link) record.target = item.linkTarget;
+        const std::string lost = lostWithoutBlock(record);
+        if (!lost.empty()) {
+            if (context_.plainArchive) plainLosses_.push_back(aboutFile(item.diskPath, lost));
+            else blockNeeded_ = true;
+        }
+        exact_.push_back(std::move(record));
+    }
+
+    // What the entries alone lose of an item, or nothing. A file's own
+    // lines are kept by a plain entry only as a read-only bit, a folder's not at all.
+    static std::string lostWithoutBlock(const ExactRecord& record) {
+        if (record.kind == ExactKind::Link) return {};  // the walk has named a link it followed
+        if (storedNameLosesExactName(record.name)) {
+            return "Packed, but it comes back as " + toDiskPath(readableEntryName(toEntryName(record.name)));
+        }
+        const bool ordinary = record.kind == ExactKind::Folder ? record.mode == 0755
+                                                               : record.mode == 0644 || record.mode == 0444;
+        if (ordinary) return {};
+        char octal[8];
+        std::snprintf(octal, sizeof octal, "%04o", record.mode);
+        return std::string("Packed, but its permissions ") + octal + " are not kept";
+    }
+
+    // Appends the exact-restore block after the entries when they need one.
+    bool appendExactBlock() {
+        if (!blockNeeded_ || context_.plainArchive) return true;
+        const std::vector<uint8_t> block = encodeExactBlock(exact_);
+        return ::fseeko(files_.archive, 0, SEEK_END) == 0 &&
+               std::fwrite(block.data(), 1, block.size(), files_.archive) == block.size() &&
+               std::fflush(files_.archive) == 0;
     }
 
     void showFileStarted(const PackItem& item, std::size_t index) {
@@ -437,7 +499,9 @@ private:
         ahead_.reset();
         // Buffered entries reach the disk here at the latest: a failure to
         // write them is a write failure, not an archive of unknown size.
-        if (!settlePlaceholder() || std::fflush(files_.archive) != 0) return failWith(kWriteFailedMessage);
+        if (!settlePlaceholder() || std::fflush(files_.archive) != 0 || !appendExactBlock()) {
+            return failWith(kWriteFailedMessage);
+        }
         const uint64_t end = endOf(files_.archive);
         if (end == std::numeric_limits<uint64_t>::max()) return failWith(kWriteFailedMessage);
         if (end > kLargestArchive) return failWith(kArchiveTooLargeMessage);
@@ -470,7 +534,7 @@ private:
         ui_.resumeFolderMonitoring();
         context_.selection.clear();
         context_.items.clear();
-        const bool complete = context_.walk.leftOut == 0 && changedFiles_.empty();
+        const bool complete = context_.walk.leftOut == 0 && changedFiles_.empty() && plainLosses_.empty();
         reportLeftOut();
         return complete ? OperationOutcome::Succeeded : OperationOutcome::Failed;
     }
@@ -479,8 +543,10 @@ private:
     // packed, named together once, whether the archive was written or not.
     void reportLeftOut() {
         std::vector<std::string> lines = context_.walk.omissions;
+        lines.insert(lines.end(), plainLosses_.begin(), plainLosses_.end());
         lines.insert(lines.end(), changedFiles_.begin(), changedFiles_.end());
         context_.walk.omissions.clear();
+        plainLosses_.clear();
         changedFiles_.clear();
         if (!lines.empty()) ui_.reportOmissions(lines);
     }
@@ -493,6 +559,7 @@ private:
     OperationOutcome fail(OperationOutcome outcome) {
         ahead_.reset();  // no worker outlives the operation
         reader_.reset();
+        linkSource_.reset();
         stopProgress();
         CleanUpAfterFailure(context_, files_);
         ui_.closeProgress();
@@ -520,6 +587,14 @@ private:
     OperationFiles files_;
     std::optional<PackAhead> ahead_;  // small files compressed on worker threads, when there are several threads
     std::optional<LimitedReader> reader_;  // the file being compressed
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::string linkText_;                              // the link being packed: its target text
+    std::unique_ptr<std::FILE, FileCloser> linkSource_;  // ... read from memory
+    std::vector<ExactRecord> exact_;                    // each item's exact name, permissions, time and kind
+    bool blockNeeded_ = false;                          // the entries alone would lose something
+    std::vector<std::string> plainLosses_;              // what a plain archive loses, one line per item
     bool replace_ = false;                 // the person agreed to replace what stands at the archive path
     std::optional<mode_t> keptMode_;       // the permissions of the archive being replaced
     std::vector<std::string> changedFiles_;

@@ -22,6 +22,7 @@
 
 #include <string>
 
+#include "archive/file_messages.h"
 #include "archive/operation_context.h"
 #include "archive/operation_outcome.h"
 
@@ -31,7 +32,6 @@ inline constexpr char kNoFilesSelectedMessage[] = "No files selected";
 inline constexpr char kEnterArchiveNameMessage[] = "You have to enter an archive name";
 inline constexpr char kCannotCreateArchiveMessage[] = "Cannot create archive";
 inline constexpr char kCannotOpenInputMessage[] = "Cannot open input file";
-inline constexpr char kWriteFailedMessage[] = "I/O or other error, bailing out.";
 inline constexpr char kArchiveTooLargeMessage[] =
     "The archive would grow past 2 GiB, which a ZOR archive cannot hold; nothing was packed.";
 

@@ -4,19 +4,23 @@
 // stream; the operation uses the count to tell such a failure from one the
 // driver has already explained. Packing also holds back a fatal report
 // (which ends the process) until it has removed its partial archive.
+// The drivers' texts name no file: given a subject, each report names it.
 #pragma once
 
 #include <string>
 
+#include "archive/file_messages.h"
 #include "archive/operation_ui.h"
 
 namespace zor {
 
 class ReportCounter : public DriverUi {
 public:
-    explicit ReportCounter(OperationUi& ui, bool holdFatal = false) : ui_(ui), holdFatal_(holdFatal) {}
+    explicit ReportCounter(OperationUi& ui, bool holdFatal = false, std::string subject = {})
+        : ui_(ui), holdFatal_(holdFatal), subject_(std::move(subject)) {}
 
-    void reportError(const std::string& text, bool fatal) override {
+    void reportError(const std::string& driverText, bool fatal) override {
+        const std::string text = subject_.empty() ? driverText : aboutFile(subject_, driverText);
         ++reports;
         if (fatal) ++fatalReports;
         if (fatal && holdFatal_) {
@@ -42,6 +46,7 @@ public:
 private:
     OperationUi& ui_;
     bool holdFatal_;
+    std::string subject_;
     std::string heldFatal_;
 };
 

@@ -42,7 +42,8 @@ std::string SafeDestination::diskPath(const std::vector<std::string>& components
 }
 
 int SafeDestination::openFolder(const std::vector<std::string>& components, std::size_t count,
-                                std::string& refusal) {
+                                std::string& refusal, bool* createdLast) {
+    if (createdLast) *createdLast = false;
     int fd = root_ < 0 ? -1 : ::fcntl(root_, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {
         refusal = aboutFile(folder_, "cannot be opened as a folder", root_ < 0 ? EBADF : errno);
@@ -53,7 +54,9 @@ int SafeDestination::openFolder(const std::vector<std::string>& components, std:
         int inner = ::openat(fd, name.c_str(), kFolderFlags);
         if (inner < 0 && errno == ENOENT) {
             // A folder made by someone else in the meantime is as good as our own.
-            if (::mkdirat(fd, name.c_str(), 0777) == 0 || errno == EEXIST) inner = ::openat(fd, name.c_str(), kFolderFlags);
+            const bool made = ::mkdirat(fd, name.c_str(), 0777) == 0;
+            if (made && createdLast && i + 1 == count) *createdLast = true;
+            if (made || errno == EEXIST) inner = ::openat(fd, name.c_str(), kFolderFlags);
         }
         if (inner < 0) refusal = whyNotAFolder(fd, name, errno, diskPath(components, i + 1));
         ::close(fd);
@@ -70,8 +73,12 @@ int SafeDestination::openParent(const std::vector<std::string>& components, std:
     return openFolder(components, components.size() - 1, refusal);
 }
 
-bool SafeDestination::makeFolder(const std::vector<std::string>& components, std::string& refusal) {
-    const int folder = openFolder(components, components.size(), refusal);
+int SafeDestination::openFolderAt(const std::vector<std::string>& components, std::string& refusal) {
+    return openFolder(components, components.size(), refusal);
+}
+
+bool SafeDestination::makeFolder(const std::vector<std::string>& components, std::string& refusal, bool* created) {
+    const int folder = openFolder(components, components.size(), refusal, created);
     if (folder < 0) return false;
     ::close(folder);
     return true;

@@ -31,7 +31,11 @@ public:
     // Creates the folder at `components` below the destination (and any
     // missing folder above it); an existing folder is fine. False, with
     // `refusal` saying which path stood in the way and why, otherwise.
-    bool makeFolder(const std::vector<std::string>& components, std::string& refusal);
+    // `created`, when given, says whether this call made the folder itself.
+    bool makeFolder(const std::vector<std::string>& components, std::string& refusal, bool* created = nullptr);
+
+    // A descriptor of the folder at `components` (created when missing); -1 with `refusal` set as above.
+    int openFolderAt(const std::vector<std::string>& components, std::string& refusal);
 
     // A descriptor of the folder that holds `components`' last name,
     // creating missing folders on the way; -1, with `refusal` set as above,
@@ -40,7 +44,8 @@ public:
 
 private:
     // Opens the folder made of the first `count` components; -1 and `refusal` on failure.
-    int openFolder(const std::vector<std::string>& components, std::size_t count, std::string& refusal);
+    int openFolder(const std::vector<std::string>& components, std::size_t count, std::string& refusal,
+                   bool* createdLast = nullptr);
 
     int root_ = -1;
     std::string folder_;  // ends with "/"

@@ -31,6 +31,11 @@ public:
         if (header.isPasswordProtected()) {
             bool cancelled = false;
             password_ = askArchivePassword(context_, header, cancelled);
+            if (!password_ && cancelled && ui_.abortRequested()) {
+                // Ctrl+C at the prompt ends the test as an abort, not as a Cancel.
+                ui_.clearAbortRequest();
+                return OperationOutcome::Aborted;
+            }
             if (!password_) return cancelled ? OperationOutcome::Cancelled : OperationOutcome::Failed;
         }
         ui_.setMainWindowEnabled(false);

@@ -38,6 +38,8 @@ namespace {
 constexpr std::size_t kLongestEntryName = 32766;
 // Longest name the first ZOR programs read back: their path buffers held 2560 bytes with the zero.
 constexpr std::size_t kLongestPortableName = 2559;
+// Longest link target stored; longer ones are left out.
+constexpr std::size_t kLongestLinkTarget = 65535;
 // Folder descriptors the walk keeps open at once.
 constexpr std::size_t kOpenFolders = 16;
 
@@ -74,7 +76,9 @@ public:
             const std::string path = item.name + "\\";
             if (!storable(path, diskPath) || !safeAtTop(path, diskPath, true)) return;
             const bool longNameReported = note(path, item.name, diskPath, selectedNames_, false, true);
-            enterFolder(path, diskPath, AT_FDCWD, diskPath, true, longNameReported);
+            struct stat status {};
+            ::stat(diskPath.c_str(), &status);
+            enterFolder(path, diskPath, AT_FDCWD, diskPath, true, longNameReported, status);
             walkFolders();
         } else if (found.kind == DirectoryEntry::Kind::File) {
             // The item is opened for reading, as it will be at its turn, so
@@ -115,9 +119,11 @@ private:
     // Lists the folder `path`, then opens it as `name` in the folder open as
     // `at` and reads what it holds onto the stack; SizeDir's first step.
     void enterFolder(const std::string& path, const std::string& diskPath, int at, const std::string& name,
-                     bool followLink, bool longNameReported) {
+                     bool followLink, bool longNameReported, const struct stat& status) {
         try {
-            list({path, 1, walk_.currentDepth, diskPath, 0});
+            PackItem item = newItem(path, true, diskPath, 0);
+            keepModeAndTime(item, status);
+            list(std::move(item));
         } catch (const std::bad_alloc&) {
             ui_.reportError("Memory allocation error in SizeDir.", true);  // the folder's own item, not its contents
             walk_.fatalReported = true;
@@ -179,6 +185,7 @@ private:
         Folder& parent = folders_.back();
         const std::string path = parent.path + entry.name;
         const std::string diskPath = parent.diskPath + "/" + entry.name;
+        if (entry.isLink && !context_.plainArchive) return link(path, entry.name, diskPath, parent);
         switch (entry.kind) {
         case DirectoryEntry::Kind::Folder: {
             // A link to a folder is not followed: it could lead back up and never end.
@@ -186,10 +193,13 @@ private:
             if (!storable(path + "\\", diskPath)) return;
             const bool longNameReported =
                 note(path + "\\", entry.name, diskPath, parent.names, parent.longNameReported, true);
-            enterFolder(path + "\\", diskPath, parent.fd, entry.name, false, longNameReported);
+            struct stat status {};
+            ::fstatat(parent.fd, entry.name.c_str(), &status, AT_SYMLINK_NOFOLLOW);
+            enterFolder(path + "\\", diskPath, parent.fd, entry.name, false, longNameReported, status);
             return;
         }
         case DirectoryEntry::Kind::File:
+            if (entry.isLink) leaveOut(diskPath, "Packed as the file it points to, not as a link");
             return file(path, entry.name, diskPath, entry, parent.names, parent.longNameReported);
         case DirectoryEntry::Kind::Other:
             return leaveOut(diskPath, notPackedKind(entry.type));
@@ -248,8 +258,51 @@ private:
             return;
         }
         note(path, name, diskPath, names, longNameReported, false);
-        list({path, 0, walk_.currentDepth, diskPath, found.size});
+        list(newItem(path, false, diskPath, found.size));
         if (++walk_.files % 50 == 0) ui_.setTotalFiles(walk_.files);
+    }
+
+    // A link inside a packed folder, stored as a link: its target text is the entry's data.
+    void link(const std::string& path, const std::string& name, const std::string& diskPath, Folder& parent) {
+        if (!storable(path, diskPath)) return;
+        struct stat status {};
+        if (::fstatat(parent.fd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(status.st_mode)) {
+            return leaveOut(diskPath, "Not packed: the link cannot be examined", errno);
+        }
+        std::string target(kLongestLinkTarget + 1, '\0');
+        const ssize_t length = ::readlinkat(parent.fd, name.c_str(), target.data(), target.size());
+        if (length <= 0 || std::size_t(length) > kLongestLinkTarget) {
+            return leaveOut(diskPath, "Not packed: the link cannot be read", length < 0 ? errno : ENAMETOOLONG);
+        }
+        target.resize(std::size_t(length));
+        walk_.bytes += target.size();
+        if (walk_.bytes > std::numeric_limits<uint32_t>::max()) {
+            walk_.refusal = "The selection holds more than 4.294.967.295 bytes; a ZOR archive cannot hold it.";
+            return;
+        }
+        note(path, name, diskPath, parent.names, parent.longNameReported, false);
+        PackItem item = newItem(path, false, diskPath, target.size());
+        keepModeAndTime(item, status);
+        item.isLink = 1;
+        item.linkTarget = std::move(target);
+        list(std::move(item));
+        if (++walk_.files % 50 == 0) ui_.setTotalFiles(walk_.files);
+    }
+
+    PackItem newItem(const std::string& path, bool isFolder, const std::string& diskPath, uint64_t size) const {
+        PackItem item;
+        item.path = path;
+        item.isFolder = isFolder ? 1 : 0;
+        item.depth = walk_.currentDepth;
+        item.diskPath = diskPath;
+        item.size = size;
+        return item;
+    }
+
+    static void keepModeAndTime(PackItem& item, const struct stat& status) {
+        item.mode = static_cast<uint16_t>(status.st_mode & 0777);
+        item.seconds = status.st_mtim.tv_sec;
+        item.nanoseconds = static_cast<uint32_t>(status.st_mtim.tv_nsec);
     }
 
     void list(PackItem item) {
@@ -290,8 +343,9 @@ private:
     // holds). True when the long name was reported here or above.
     bool note(const std::string& path, const std::string& name, const std::string& diskPath, ListedNames& names,
               bool longNameReported, bool isFolder) {
+        // With exact names in the archive both come back under their own names.
         const auto [taken, added] = names.try_emplace(toEntryName(name), diskPath);
-        if (!added && taken->second != diskPath) {
+        if (!added && taken->second != diskPath && context_.plainArchive) {
             ++walk_.leftOut;
             walk_.omissions.push_back(taken->second + " and " + diskPath + " have the same name in the archive: " +
                                       toEntryName(path));

@@ -4,6 +4,8 @@
 // followed by everything inside it, in the order the file system lists it,
 // each folder's entry before its contents (pre-order). Paths inside the
 // archive use "\" between components; a folder's path ends with "\".
+// Each item keeps its name as on disk; folders and links also their
+// permission bits and modification time (a file's are read as it is packed).
 //
 // Nothing is left out without a word, and the walk goes on past it. Each
 // item left out counts in `walk.leftOut`: a selected item that cannot be
@@ -15,11 +17,14 @@
 // keeps its own entry), anything that is neither a regular file nor a
 // folder, a link to a folder inside a selected folder (not followed: it
 // could loop), a dangling link, the archive being written, and a selected
-// name extraction would refuse (a drive such as "c:foo"). Links to files
-// are stored as the files they point to; a selected link is followed.
-// Two items of one folder whose names differ only in letter case are both
-// listed, but the pair is reported in `omissions` and counted in
-// `leftOut`, since only one can be extracted. A name longer than 2559
+// name extraction would refuse (a drive such as "c:foo"). A selected link
+// is followed. A link inside a selected folder is listed as a link (its
+// target text is its data), except for a plain archive: there a link to a
+// file is stored as that file (and named in `omissions`) and a link to a
+// folder is left out as above; and two items of one folder whose names
+// differ only in letter case are both listed, but the pair is reported in
+// `omissions` and counted in `leftOut`, since only one can be extracted
+// (exact names bring both back). A name longer than 2559
 // bytes is listed and reported in `omissions` without being counted.
 //
 // A file of 4 GiB or more, or a byte total beyond 32 bits, cannot be

@@ -50,6 +50,7 @@ struct ArchiveOptions {
     bool recursive = false;         // list -r
     bool json = false;              // list --json
     bool force = false;  // pack: replace an existing file at the archive path
+    bool plain = false;  // pack: no exact-restore block
     int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));  // pack, unpack, test
 };
 
@@ -153,6 +154,7 @@ int runPack(const ArchiveOptions& options) {
     TerminalUi ui(terminal);
     OperationContext context(ui);
     context.settings.threads = options.threads;
+    context.plainArchive = options.plain;
     for (const std::string& item : options.items) {
         auto selected = selectedItemFor(item);
         if (!selected) {
@@ -232,26 +234,27 @@ int runUnpack(const ArchiveOptions& options) {
 }
 
 // Turns the named entries into list rows as selecting them in the window does; false when one is missing.
-bool selectEntries(OperationContext& context, const std::vector<std::string>& names, const std::string& shown) {
+bool selectEntries(OperationContext& context, const std::vector<std::string>& given, const std::string& shown) {
     ArchiveReader reader;
     if (!reader.open(context.window.ArchivePath) || reader.readHeader()) return true;  // testing will say why
     std::vector<std::string> wanted;
-    for (const auto& name : names) wanted.push_back(entryNameFor(name));
+    for (const auto& name : given) wanted.push_back(entryNameFor(name));
     std::vector<bool> found(wanted.size(), false);
     ArchiveEntry entry;
     while (reader.next(entry) == ArchiveReader::Step::Entry) {
         const bool folder = entry.record.folder();
-        const std::string name = nameToMatch(entry);
+        const std::vector<std::string> names = namesToMatch(entry);
         for (std::size_t i = 0; i < wanted.size(); ++i) {
-            if (found[i] || wanted[i] != name) continue;
+            if (found[i] || std::find(names.begin(), names.end(), wanted[i]) == names.end()) continue;
             found[i] = true;
-            context.listSelection.push_back({lastEntryComponent(name), folder, entryParentPath(entry.name)});
+            // The row as the list shows it: testing finds the entry by its own name, in its own case.
+            context.listSelection.push_back({lastEntryComponent(entry.name), folder, entryParentPath(entry.name)});
         }
     }
     bool all = true;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
         if (found[i]) continue;
-        complain("no entry " + names[i] + " in " + shown);
+        complain("no entry " + given[i] + " in " + shown);
         all = false;
     }
     return all;
@@ -444,6 +447,8 @@ void addArchiveCommands(CLI::App& app, int& exitStatus) {
     addVerbose(packCommand, *pack);
     addThreadsOption(packCommand, *pack, "threads compressing each file (default: all cores)");
     packCommand->add_flag("-f,--force", pack->force, "replace an existing file at the archive path without asking");
+    packCommand->add_flag("--plain", pack->plain,
+                          "write only what older ZOR programs read: names in lower case, no permissions or links");
     addPasswordOptions(packCommand, *pack);
     packCommand->callback([pack, &exitStatus] { exitStatus = runPack(*pack); });
 

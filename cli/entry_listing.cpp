@@ -14,14 +14,12 @@
 namespace zor::cli {
 namespace {
 
-// The stored time as extraction gives it to the file, in local time:
-// "2023-11-14T22:13:20"; nothing for a time of 0, which folders carry.
-std::optional<std::string> isoTime(uint32_t dosTime) {
-    if (dosTime == 0) return std::nullopt;
-    const std::time_t time = fromDosDateTime(dosTime);
+// A time in local time, as extraction gives it to the file: "2023-11-14T22:13:20".
+std::optional<std::string> isoTime(std::optional<std::time_t> time) {
+    if (!time) return std::nullopt;
     std::tm local {};
     char text[32] = "";
-    if (!::localtime_r(&time, &local)) return std::nullopt;
+    if (!::localtime_r(&*time, &local)) return std::nullopt;
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
     return std::string(text);
 }
@@ -30,8 +28,8 @@ std::string attributesText(const ListedEntry& entry) {
     return std::string(entry.folder ? "d" : "-") + (entry.readOnly ? "r" : "-") + (entry.hidden ? "h" : "-");
 }
 
-std::string modifiedJson(uint32_t dosTime) {
-    const auto time = isoTime(dosTime);
+std::string modifiedJson(std::optional<std::time_t> modified) {
+    const auto time = isoTime(modified);
     return time ? jsonString(*time) : "null";
 }
 
@@ -45,7 +43,8 @@ ListedEntry listedEntry(const ArchiveEntry& entry) {
     std::replace(listed.path.begin(), listed.path.end(), '\\', '/');
     listed.size = entry.record.size;
     listed.packedSize = entry.record.packedSize;
-    listed.dosTime = entry.record.fileTime;
+    if (entry.exact) listed.modified = static_cast<std::time_t>(entry.exact->seconds);
+    else if (entry.record.fileTime != 0) listed.modified = fromDosDateTime(entry.record.fileTime);
     listed.readOnly = (entry.record.attributes & kAttributeReadOnly) != 0;
     listed.hidden = (entry.record.attributes & kAttributeHidden) != 0;
     return listed;
@@ -59,7 +58,7 @@ void printEntryLines(const std::vector<ListedEntry>& entries) {
     }
     for (const ListedEntry& entry : entries) {
         const std::string path = printableName(entry.path) + (entry.folder ? "/" : "");
-        const std::string time = isoTime(entry.dosTime).value_or("-");
+        const std::string time = isoTime(entry.modified).value_or("-");
         std::printf("%*u  %*u  %-19s  %s  %s\n", sizeWidth, entry.size, packedWidth, entry.packedSize, time.c_str(),
                     attributesText(entry).c_str(), path.c_str());
     }
@@ -72,7 +71,7 @@ void printEntryJson(const std::vector<ListedEntry>& entries) {
         json += i == 0 ? "\n" : ",\n";
         json += "  {\"path\": " + jsonString(entry.path) + ", \"folder\": " + (entry.folder ? "true" : "false") +
                 ", \"size\": " + std::to_string(entry.size) + ", \"packed\": " + std::to_string(entry.packedSize) +
-                ", \"modified\": " + modifiedJson(entry.dosTime) +
+                ", \"modified\": " + modifiedJson(entry.modified) +
                 ", \"readOnly\": " + (entry.readOnly ? "true" : "false") +
                 ", \"hidden\": " + (entry.hidden ? "true" : "false") + "}";
     }

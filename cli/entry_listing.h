@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,11 +17,12 @@ struct ListedEntry {
     bool folder = false;
     uint32_t size = 0;
     uint32_t packedSize = 0;
-    uint32_t dosTime = 0;
+    std::optional<std::time_t> modified;  // none for a folder's stored time of 0
     bool readOnly = false;
     bool hidden = false;
 };
 
+// The entry's time is its exact one when the archive holds it, else the stored DOS time.
 ListedEntry listedEntry(const ArchiveEntry& entry);
 
 // One line per entry: size, packed size, modification time (ISO 8601,

@@ -11,7 +11,10 @@ std::string entryNameFor(const std::string& given) {
     return name;
 }
 
-std::string nameToMatch(const ArchiveEntry& entry) { return entryNameFor(entry.name); }
+std::vector<std::string> namesToMatch(const ArchiveEntry& entry) {
+    if (entry.exact || entry.storedName == entry.name) return {entryNameFor(entry.name)};
+    return {entryNameFor(entry.storedName), entryNameFor(entry.name)};
+}
 
 EntryMatcher::EntryMatcher(std::vector<std::string> given) : given_(std::move(given)), matched_(given_.size(), false) {
     for (const std::string& name : given_) wanted_.push_back(entryNameFor(name));
@@ -19,13 +22,14 @@ EntryMatcher::EntryMatcher(std::vector<std::string> given) : given_(std::move(gi
 
 bool EntryMatcher::matches(const ArchiveEntry& entry) {
     if (wanted_.empty()) return true;
-    const std::string name = nameToMatch(entry);
     bool matches = false;
-    for (std::size_t i = 0; i < wanted_.size(); ++i) {
-        const std::string& wanted = wanted_[i];
-        const bool inside = name.size() > wanted.size() && name.compare(0, wanted.size(), wanted) == 0 &&
-                            name[wanted.size()] == '\\';
-        if (!wanted.empty() && (name == wanted || inside)) matched_[i] = matches = true;
+    for (const std::string& name : namesToMatch(entry)) {
+        for (std::size_t i = 0; i < wanted_.size(); ++i) {
+            const std::string& wanted = wanted_[i];
+            const bool inside = name.size() > wanted.size() && name.compare(0, wanted.size(), wanted) == 0 &&
+                                name[wanted.size()] == '\\';
+            if (!wanted.empty() && (name == wanted || inside)) matched_[i] = matches = true;
+        }
     }
     return matches;
 }

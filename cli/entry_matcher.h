@@ -1,9 +1,9 @@
 // entry_matcher.h - the archive entries named on the command line: files, and everything inside named folders.
 //
 // A name is given as a person writes a path, with "/" or "\" between its
-// components, in any case; it is compared with the name an entry is
-// matched by as an entry name (lower case, "\" between components, no
-// final "\"). A name matches the entry of that name and, as a folder,
+// components, in any case; it is compared with the names an entry is
+// matched by, each as an entry name (lower case, "\" between components,
+// no final "\"). A name matches the entry of that name and, as a folder,
 // every entry below it.
 #pragma once
 
@@ -17,8 +17,10 @@ namespace zor::cli {
 // `given` as an entry name: "Docs/Img/" -> "docs\img".
 std::string entryNameFor(const std::string& given);
 
-// The name an entry is matched by, as an entry name.
-std::string nameToMatch(const ArchiveEntry& entry);
+// The names an entry is matched by, as entry names: its exact name when the
+// archive holds one; otherwise its stored name, and the name it is shown by
+// when that differs (a stored name in a Windows code page is shown in UTF-8).
+std::vector<std::string> namesToMatch(const ArchiveEntry& entry);
 
 class EntryMatcher {
 public:

@@ -47,12 +47,12 @@ seed() {  # seed TARGET NAME FILE [prefix]
     mkdir -p "$here/corpus/$1"
     { printf '%b' "${4:-}"; cat "$3"; } > "$here/corpus/$1/$2"
 }
-for target in archive_list archive_test archive_extract archive_cipher; do
+for target in archive_list archive_test archive_extract archive_cipher exact_block; do
     rm -rf "$here/corpus/$target"
 done
 for archive in "$archives"/*.zor; do
     name="$(basename "$archive" .zor)"
-    for target in archive_list archive_test archive_extract; do seed "$target" "$name" "$archive"; done
+    for target in archive_list archive_test archive_extract exact_block; do seed "$target" "$name" "$archive"; done
     # The cipher target reads a length byte (1 + byte % 50) and the password first.
     seed archive_cipher "$name" "$archive" '\x05secret'
 done

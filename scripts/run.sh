@@ -2,7 +2,7 @@
 # run.sh - ZOR's main job: builds, then starts the window; without a display, demonstrates zor-cli on a sample file.
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/build.sh release
+./scripts/build.sh release run
 bin=build/release
 
 if [ -x "$bin/ui/zor" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then

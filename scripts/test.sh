@@ -6,4 +6,4 @@ preset="${1:-release}"
 ./scripts/build.sh "$preset"
 export QT_QPA_PLATFORM=offscreen
 export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-ctest --preset "$preset"
+ctest --preset "$preset" --no-tests=error

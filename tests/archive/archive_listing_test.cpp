@@ -55,7 +55,7 @@ protected:
 TEST_F(ArchiveListingTest, TopLevelShowsFoldersThenFilesEachSortedByBytes) {
     const ArchiveListing top = list();
     EXPECT_EQ(captions(top.folders), (std::vector<std::string>{"alpha", "docs", "zeta"}));
-    EXPECT_EQ(captions(top.files), (std::vector<std::string>{"b.txt", "top.txt", "\xe9t\xe9.txt"}));
+    EXPECT_EQ(captions(top.files), (std::vector<std::string>{"b.txt", "top.txt", "\xC3\xA9t\xC3\xA9.txt"}));
     for (const auto& row : top.folders) {
         EXPECT_TRUE(row.isFolder);
         EXPECT_EQ(row.parentPath, "");

@@ -21,7 +21,10 @@ protected:
         setTime(folder / "src/Read Me.TXT", 1600000000);
         setTime(folder / "src/empty", 1500000000);
         ::chmod((folder / "src/Read Me.TXT").c_str(), 0444);
-        ASSERT_EQ(pack(folder / "box.zor", {"src"}), OperationOutcome::Succeeded);
+        // A plain archive: names in lower case (packing names the loss, hence Failed).
+        context.plainArchive = true;
+        ASSERT_EQ(pack(folder / "box.zor", {"src"}), OperationOutcome::Failed);
+        ui.reports.clear();
     }
 };
 

@@ -173,12 +173,21 @@ TEST_F(PackAheadMessages, AWriteFailureOfAStreamCompressedAheadIsTheOneThreadMes
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "no partial archive";
 }
 
+PackItem itemOf(const std::string& path, bool isFolder, const std::string& diskPath, uint64_t size) {
+    PackItem item;
+    item.path = path;
+    item.isFolder = isFolder ? 1 : 0;
+    item.diskPath = diskPath;
+    item.size = size;
+    return item;
+}
+
 // The component on its own: what it compresses, and what it leaves to the packer.
 class PackAheadWorkers : public testing::Test {
 protected:
     PackItem fileItem(const std::string& name, const std::string& bytes) {
         writeFile(folder / name, bytes);
-        return PackItem{name, 0, 0, folder / name, bytes.size()};
+        return itemOf(name, false, folder / name, bytes.size());
     }
     static bool keepWaiting() { return true; }
     static void listAll(PackAhead& ahead, const std::vector<PackItem>& items, std::size_t from = 0) {
@@ -193,11 +202,11 @@ TEST_F(PackAheadWorkers, CompressesSmallFilesAndLeavesLargeFolderEmptyAndMissing
     const std::string small = wordsText(5000, 1);
     const std::string other = noiseBytes(3000, 2);
     std::vector<PackItem> items = {fileItem("a", small),
-                                   PackItem{"dir\\", 1, 0, folder / "dir", 0},
+                                   itemOf("dir\\", true, folder / "dir", 0),
                                    fileItem("large", wordsText(100001, 3)),
                                    fileItem("empty", ""),
                                    fileItem("b", other),
-                                   PackItem{"gone", 0, 0, folder / "gone", 10}};
+                                   itemOf("gone", false, folder / "gone", 10)};
     PackAhead ahead(settings);
     ASSERT_EQ(ahead.workerCount(), 1u) << "the packer is the second";
 
@@ -218,7 +227,7 @@ TEST_F(PackAheadWorkers, AFileThatGrewPastTheLimitOrIsNotRegularIsLeftToThePacke
     std::vector<PackItem> items = {fileItem("grew", "small at the walk")};
     writeFile(folder / "grew", wordsText(PackAhead::smallFileLimit(settings) + 1, 4));
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
-    items.push_back(PackItem{"fifo", 0, 0, folder / "fifo", 1});
+    items.push_back(itemOf("fifo", false, folder / "fifo", 1));
     PackAhead ahead(settings);
     listAll(ahead, items);
     EXPECT_FALSE(ahead.take(0, keepWaiting));

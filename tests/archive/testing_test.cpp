@@ -102,6 +102,13 @@ TEST_F(Testing, AProtectedArchiveIsTestedInMemoryAfterThePasswordCheck) {
     EXPECT_EQ(TestButtonClick(context), OperationOutcome::Succeeded);
     EXPECT_TRUE(ui.reports.empty());
     EXPECT_EQ(count("File OK"), 5u);
+
+    // Ctrl+C at the prompt is an abort, not a Cancel that a script would read as nothing done.
+    ui.reports.clear();
+    ui.abortAtPrompt = "password";
+    EXPECT_EQ(TestButtonClick(context), OperationOutcome::Aborted);
+    EXPECT_FALSE(ui.abort);
+    EXPECT_TRUE(ui.reports.empty());
 }
 
 TEST_F(Testing, AbortEndsTestingAndReenablesTheWindow) {

@@ -43,7 +43,11 @@ TEST_F(ListEntries, JsonEscapesEveryNameAndGivesTheFixedKeys) {
                              "t/ro", "t/bad\xed\xa0\x80", "t/sub/in"})
         put(name, "");
     ::chmod((folder / "t/ro").c_str(), 0444);
+    struct utimbuf times { kWhen, kWhen };
+    ::utime((folder / "t/sub").c_str(), &times);
     ASSERT_EQ(run({"pack", "-q", "n.zor", "t"}).status, 0);
+    put("p/sub/in", "");
+    ASSERT_EQ(run({"pack", "-q", "--plain", "plain.zor", "p"}).status, 0);
 
     const std::string time = '"' + localIso(kWhen) + '"';
     const auto file = [&](const std::string& path, bool readOnly = false, bool hidden = false) {
@@ -56,8 +60,8 @@ TEST_F(ListEntries, JsonEscapesEveryNameAndGivesTheFixedKeys) {
         return line;
     };
     const std::string expected = "[\n"
-                                 "  {\"path\": \"t/sub\", \"folder\": true, \"size\": 0, \"packed\": 0, \"modified\": "
-                                 "null, \"readOnly\": false, \"hidden\": false},\n" +
+                                 "  {\"path\": \"t/sub\", \"folder\": true, \"size\": 0, \"packed\": 0, \"modified\": " +
+                                 time + ", \"readOnly\": false, \"hidden\": false},\n" +
                                  file("t/.hidden", false, true) + ",\n" +
                                  file("t/bad\\u00ed\\u00a0\\u0080") + ",\n" +  // an encoded surrogate is no UTF-8
                                  file("t/caf\xc3\xa9") + ",\n" +
@@ -76,6 +80,9 @@ TEST_F(ListEntries, JsonEscapesEveryNameAndGivesTheFixedKeys) {
                                     file("t/latin\\u00e9")})
         EXPECT_TRUE(contains(all.out, part)) << part << "\n" << all.out;
     EXPECT_TRUE(all.out.starts_with("[\n  {") && all.out.ends_with("}\n]\n")) << all.out;
+    // An archive without exact times has none for its folders.
+    EXPECT_TRUE(contains(run({"list", "--json", "plain.zor", "p"}).out,
+                         "{\"path\": \"p/sub\", \"folder\": true, \"size\": 0, \"packed\": 0, \"modified\": null"));
     EXPECT_EQ(run({"list", "--json", "n.zor", "t/sub/in/nothing"}).status, 1);
 }
 

@@ -116,6 +116,21 @@ TEST_F(UnpackEntries, StdoutGivesTheNamedFilesInArchiveOrderAndWritesNothingOnDi
     EXPECT_EQ(run({"unpack", "-c", "a.zor", "src/a.txt", "-d", "out"}).status, 2);
 }
 
+// Archives with exact names keep their case: a name given in any case finds
+// the entry, and both unpack and test then take the entry itself.
+TEST_F(UnpackEntries, ExactNamesInTheirOwnCaseAreFoundByANameInAnyCase) {
+    writeFile(folder / "Mixed/Case.TXT", "mixed\n");
+    writeFile(folder / "Mixed/Sub/Other.txt", "other\n");
+    ASSERT_EQ(run({"pack", "-q", "m.zor", "Mixed"}).status, 0);
+    const CliResult tested = run({"test", "m.zor", "mixed/case.txt", "MIXED\\SUB"});
+    EXPECT_EQ(tested.status, 0) << tested.err;
+    EXPECT_TRUE(contains(tested.out, "Mixed\\Case.TXT: File OK\n")) << tested.out;
+    EXPECT_TRUE(contains(tested.out, "Mixed\\Sub\\Other.txt: File OK\n")) << tested.out;
+    const CliResult unpacked = run({"unpack", "m.zor", "-d", "out", "mixed/sub"});
+    EXPECT_EQ(unpacked.status, 0) << unpacked.err;
+    EXPECT_EQ(filesBelow("out"), std::vector<std::string>{"Mixed/Sub/Other.txt"});
+}
+
 TEST_F(UnpackEntries, StdoutIsRefusedOnATerminal) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(master, 0);
