@@ -18,25 +18,10 @@
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/new_file.h"
+#include "platform/unique_descriptor.h"
 
 namespace zor {
 namespace {
-
-// A folder descriptor closed when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    bool open() const { return fd_ >= 0; }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 class Extractor {
 public:
@@ -126,7 +111,7 @@ private:
         const std::string shownPath = destination_ + toDiskPath(entry.name);
         ui_.pumpMessages();
         std::string refusal;
-        const Descriptor parent(target_.openParent(components, refusal));
+        const UniqueDescriptor parent(target_.openParent(components, refusal));
         if (!parent.open()) return leaveOut(entry, refusal);
         const std::string& leaf = components.back();
         bool replacing = false;
@@ -242,7 +227,7 @@ private:
         const std::vector<std::string> components = splitEntryName(entry.name);
         const std::string shownPath = destination_ + toDiskPath(entry.name);
         std::string refusal;
-        const Descriptor parent(target_.openParent(components, refusal));
+        const UniqueDescriptor parent(target_.openParent(components, refusal));
         if (!parent.open()) return (void)leaveOut(entry, refusal);
         const std::string& leaf = components.back();
         if (::symlinkat(entry.exact->target.c_str(), parent.get(), leaf.c_str()) != 0) {
@@ -260,7 +245,7 @@ private:
     void settleMadeFolders() {
         for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder) {
             std::string refusal;
-            const Descriptor fd(target_.openFolderAt(splitEntryName(folder->name), refusal));
+            const UniqueDescriptor fd(target_.openFolderAt(splitEntryName(folder->name), refusal));
             if (!fd.open()) continue;
             const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(*folder)};
             ::futimens(fd.get(), times);

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include "platform/unique_descriptor.h"
 #include "tests/cli/cli_runner.h"
 
 namespace zor::test {
@@ -36,21 +37,6 @@ mode_t permissionsOf(const std::string& path) {
     EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
     return status.st_mode & 07777;
 }
-
-// A descriptor for the whole of one test; -1 stays -1.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 class CliCodecTest : public testing::Test {
 protected:
@@ -102,12 +88,12 @@ TEST_F(CliCodecTest, ANewOutputHasTheUsualModeAndAReplacedOneKeepsItsPermissionB
 }
 
 TEST_F(CliCodecTest, CompressedDataIsNeitherWrittenToNorReadFromATerminal) {
-    Descriptor master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    UniqueDescriptor master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (master.get() < 0 || ::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0)
         GTEST_SKIP() << "no pseudo-terminal here";
     const std::string terminalName = ::ptsname(master.get());
-    Descriptor terminal(::open(terminalName.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
-    Descriptor nothing(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    UniqueDescriptor terminal(::open(terminalName.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    UniqueDescriptor nothing(::open("/dev/null", O_RDWR | O_CLOEXEC));
     writeFile(folder / "words.txt", "some words\n");
     ASSERT_EQ(run({"compress", "words.txt", "words.zs"}).status, 0);
 
@@ -153,7 +139,7 @@ TEST_F(CliCodecTest, AnInputThatIsNoRegularFileIsRefusedAtOnce) {
     };
     for (const InputCase& c : cases) {
         SCOPED_TRACE(c.input);
-        Descriptor nothing(::open("/dev/null", O_RDWR | O_CLOEXEC));
+        UniqueDescriptor nothing(::open("/dev/null", O_RDWR | O_CLOEXEC));
         CliOnDescriptors process(folder.path(), {"compress", c.input}, nothing.get(), nothing.get());
         ASSERT_TRUE(process.endsWithin(30s)) << "zor-cli waited on its input";
         const CliResult result = process.wait();
@@ -188,8 +174,8 @@ TEST_F(CliCodecTest, AFailedWriteToStandardOutputIsReportedWithItsReason) {
             ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
             ::close(ends[0]);
         }
-        Descriptor out(c.toClosedPipe ? ends[1] : ::open("/dev/full", O_WRONLY | O_CLOEXEC));
-        Descriptor nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        UniqueDescriptor out(c.toClosedPipe ? ends[1] : ::open("/dev/full", O_WRONLY | O_CLOEXEC));
+        UniqueDescriptor nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
         const CliResult result = runCliOn(folder.path(), c.args, nothing.get(), out.get());
         EXPECT_EQ(result.status, 1) << result.err;
         EXPECT_TRUE(contains(result.err, "zor-cli: (standard output): ")) << result.err;
