@@ -376,14 +376,16 @@ int runList(const ArchiveOptions& options) {
     // Enter the folder level by level, as double-clicking does, checking that each exists.
     while (listing && !folder.empty() && start <= folder.size()) {
         const std::size_t end = std::min(folder.find('\\', start), folder.size());
-        const std::string caption = folder.substr(start, end - start);
-        const bool exists = std::any_of(listing->folders.begin(), listing->folders.end(),
-                                        [&](const ArchiveListRow& row) { return row.caption == caption; });
-        if (!exists) {
+        const std::string component = folder.substr(start, end - start);
+        // Matched in any case, as entries are: an archive with exact names shows its folders in their own.
+        const auto row = std::find_if(listing->folders.begin(), listing->folders.end(), [&](const ArchiveListRow& row) {
+            return entryNameFor(row.caption) == component;
+        });
+        if (row == listing->folders.end()) {
             complain("no folder " + options.folder + " in " + shownName(options));
             return kFailed;
         }
-        enterArchiveFolder(context.window, caption);
+        enterArchiveFolder(context.window, row->caption);
         listing = ListArchiveFolder(context);
         start = end + 1;
     }

@@ -117,7 +117,7 @@ TEST_F(UnpackEntries, StdoutGivesTheNamedFilesInArchiveOrderAndWritesNothingOnDi
 }
 
 // Archives with exact names keep their case: a name given in any case finds
-// the entry, and both unpack and test then take the entry itself.
+// the entry, and unpack, test and list then take the entry itself.
 TEST_F(UnpackEntries, ExactNamesInTheirOwnCaseAreFoundByANameInAnyCase) {
     writeFile(folder / "Mixed/Case.TXT", "mixed\n");
     writeFile(folder / "Mixed/Sub/Other.txt", "other\n");
@@ -129,6 +129,9 @@ TEST_F(UnpackEntries, ExactNamesInTheirOwnCaseAreFoundByANameInAnyCase) {
     const CliResult unpacked = run({"unpack", "m.zor", "-d", "out", "mixed/sub"});
     EXPECT_EQ(unpacked.status, 0) << unpacked.err;
     EXPECT_EQ(filesBelow("out"), std::vector<std::string>{"Mixed/Sub/Other.txt"});
+    const CliResult listed = run({"list", "m.zor", "mixed/SUB"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_TRUE(contains(listed.out, "Other.txt")) << listed.out;
 }
 
 TEST_F(UnpackEntries, StdoutIsRefusedOnATerminal) {
