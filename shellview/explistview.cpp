@@ -60,8 +60,11 @@ void TExpListView::SetActive(bool active) {
     if (!active) {
         iconsAttached_ = false;
         ClearRows();
+        ownerSortColumn_ = -1;
+        ShowSortIndicator();
         return;
     }
+    ShowSortIndicator();
     DoInitialize();
     if (folderSet_) {
         Rescan();
@@ -141,6 +144,7 @@ void TExpListView::DoRescan() {
     sortBy_ = 0;
     DoCustomSort();
     setUpdatesEnabled(true);
+    emit RowsRefilled();
 }
 
 bool TExpListView::DoHandleShellDetails(const ShellFolder& folder) {
@@ -221,9 +225,20 @@ void TExpListView::DoFillShellExtraInfo(int row) {
 
 // --- sorting -----------------------------------------------------------------
 
+void TExpListView::ShowSortIndicator() {
+    if (active_) {
+        header()->setSortIndicatorShown(true);
+        header()->setSortIndicator(sortBy_, sortForward_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+        return;
+    }
+    header()->setSortIndicatorShown(ownerSortColumn_ >= 0);
+    if (ownerSortColumn_ >= 0)
+        header()->setSortIndicator(ownerSortColumn_, ownerSortForward_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
 void TExpListView::DoCustomSort() {
-    header()->setSortIndicator(sortBy_, sortForward_ ? Qt::AscendingOrder : Qt::DescendingOrder);
-    if (!folder_) return;
+    if (active_) ShowSortIndicator();
+    if (!folder_ || !active_) return;
     model_.SortRows([this](const ShellListModel::Row& a, const ShellListModel::Row& b) {
         if (!a.info || !b.info) return 0;
         const int order = folder_->CompareIDs(sortBy_, *a.info, *b.info);
@@ -232,11 +247,49 @@ void TExpListView::DoCustomSort() {
 }
 
 void TExpListView::ColumnClick(int column) {
+    if (!active_) {
+        OwnerColumnClick(column);
+        return;
+    }
     if (column == sortBy_) {
         SetSortForward(!sortForward_);
     } else {
         SetSortBy(column);
     }
+}
+
+void TExpListView::OwnerColumnClick(int column) {
+    if (column == ownerSortColumn_) {
+        ownerSortForward_ = !ownerSortForward_;
+    } else {
+        ownerSortColumn_ = column;
+        ownerSortForward_ = true;
+    }
+    SortOwnerRows();
+    // The header may have turned its own arrow on the click.
+    ShowSortIndicator();
+}
+
+void TExpListView::SortOwnerRows() {
+    if (active_ || ownerSortColumn_ < 0) return;
+    const int column = ownerSortColumn_;
+    const auto text = [column](const ShellListModel::Row& row) {
+        if (column == 0) return row.caption;
+        return column - 1 < row.subItems.size() ? row.subItems.at(column - 1) : QString();
+    };
+    model_.SortRows([&](const ShellListModel::Row& a, const ShellListModel::Row& b) {
+        if (a.ownerGroup != b.ownerGroup) return a.ownerGroup < b.ownerGroup ? -1 : 1;
+        const QString first = text(a);
+        const QString second = text(b);
+        bool firstIsNumber = false;
+        bool secondIsNumber = false;
+        const qlonglong firstNumber = first.toLongLong(&firstIsNumber);
+        const qlonglong secondNumber = second.toLongLong(&secondIsNumber);
+        int order = 0;
+        if (firstIsNumber && secondIsNumber) order = firstNumber < secondNumber ? -1 : (firstNumber > secondNumber ? 1 : 0);
+        else order = first.compare(second, Qt::CaseInsensitive);
+        return ownerSortForward_ ? order : -order;
+    });
 }
 
 // --- rows and columns for the owner --------------------------------------------
@@ -284,8 +337,9 @@ void TExpListView::AddColumn(const QString& caption, int width, Qt::Alignment al
     setColumnWidth(ColumnCount() - 1, width);
 }
 
-int TExpListView::AddRow(const QString& caption, const QStringList& subItems, const QIcon& icon) {
+int TExpListView::AddRow(const QString& caption, const QStringList& subItems, const QIcon& icon, int group) {
     ShellListModel::Row row;
+    row.ownerGroup = group;
     row.caption = caption;
     row.subItems = subItems;
     row.icon = icon;
@@ -365,8 +419,16 @@ void TExpListView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TExpListView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter opens the chosen row; with none chosen (as after a folder
+        // was entered) it goes on to the window, where a dialog's default
+        // button takes it.
         const QModelIndex current = currentIndex();
-        const int row = current.isValid() ? current.row() : -1;
+        const bool chosen = current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex());
+        if (!chosen && SelectedRows().empty()) {
+            event->ignore();
+            return;
+        }
+        const int row = chosen ? current.row() : SelectedRows().front();
         ActivateAfterOwner(row, event->modifiers(), [this] { emit KeyPress(13); });
         return;
     }

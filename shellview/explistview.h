@@ -10,7 +10,10 @@
 // filled the first time the list displays a row, once per row.
 //
 // While `Active` is false the view leaves the list to its owner, which may
-// add columns and rows of its own (rows without shell information).
+// add columns and rows of its own (rows without shell information). The
+// owner's rows keep the order they were added in until a column header is
+// clicked; they are then sorted by that column (numbers as numbers) within
+// their groups, and the folder's own sort order is left as it was.
 #pragma once
 
 #include "shellview/dirmonitorthread.h"
@@ -100,7 +103,13 @@ public:
     void ClearRows();
     void ClearColumns();
     void AddColumn(const QString& caption, int width, Qt::Alignment alignment = Qt::AlignLeft);
-    int AddRow(const QString& caption, const QStringList& subItems, const QIcon& icon = QIcon());
+    // `group` orders owner rows before any column does (0 before 1 ...).
+    int AddRow(const QString& caption, const QStringList& subItems, const QIcon& icon = QIcon(), int group = 0);
+    // Puts owner rows added since the last sort into the order chosen by a
+    // header click; nothing while none was clicked.
+    void SortOwnerRows();
+    // The owner rows' sort column, -1 while they keep the order they were added in.
+    int OwnerSortColumn() const { return ownerSortColumn_; }
     // Selected rows in list order.
     std::vector<int> SelectedRows() const;
     void SetRowSelected(int row, bool selected);
@@ -121,6 +130,8 @@ signals:
     void OnItemActivate(int row);
     void OnAutoLaunch(int row, bool launched);
     void OnDirContentsChanged();
+    // The folder's rows were read again (a folder change, a rescan, a change on disk).
+    void RowsRefilled();
     void OnDeleteShellInfo(const TListShellInfo& item);
     // The owner's list events: a click (after the selection changed), a double
     // click (before the view acts on it), a typed character (13 for Enter,
@@ -156,6 +167,8 @@ protected:
 
 private:
     void FillRow(int row);
+    void OwnerColumnClick(int column);
+    void ShowSortIndicator();
     void StopWatcher();
     // Runs the owner's handler, then activates the row if the owner left the list as it was.
     void ActivateAfterOwner(int row, Qt::KeyboardModifiers modifiers, const std::function<void()>& ownerEvent);
@@ -182,6 +195,8 @@ private:
     bool showHidden_ = false;
     int sortBy_ = 0;
     bool sortForward_ = true;
+    int ownerSortColumn_ = -1;
+    bool ownerSortForward_ = true;
 };
 
 }  // namespace zor

@@ -4,6 +4,7 @@
 #include "shellview/explistview.h"
 #include "ui/passworddecrypt.h"
 #include "ui/progressbox.h"
+#include "ui/front_window.h"
 #include "ui/progressthread.h"
 #include "ui/questionbox.h"
 #include "ui/zordialog.h"
@@ -23,10 +24,21 @@ namespace {
 
 QString fromLocal(const std::string& text) { return QString::fromStdString(text); }
 
+// Lines of a long omission list shown in the box itself; all of them are in its details.
+constexpr int kOmissionLinesShown = 10;
+
 void showMessageBox(QWidget* owner, QMessageBox::Icon icon, const std::string& text) {
-    QMessageBox box(icon, QStringLiteral("Error"), fromLocal(text), QMessageBox::Ok, owner);
+    QMessageBox box(icon, QStringLiteral("Error"), fromLocal(text), QMessageBox::Ok, windowInFront(owner));
     box.setObjectName(QStringLiteral("ErrorBox"));
-    box.exec();
+    execInFront(box);
+}
+
+bool askYesNo(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& objectName,
+              const std::string& text, const QString& note = {}) {
+    QMessageBox box(icon, caption, fromLocal(text), QMessageBox::Yes | QMessageBox::No, windowInFront(owner));
+    box.setObjectName(objectName);
+    box.setInformativeText(note);
+    return execInFront(box) == QMessageBox::Yes;
 }
 
 }  // namespace
@@ -69,22 +81,39 @@ QuestionAnswer QtOperationUi::askQuestion(const std::string& label) {
 }
 
 bool QtOperationUi::confirmReadOnlyOverwrite(const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), fromLocal(text),
-                    QMessageBox::Yes | QMessageBox::No, windows_.owner);
-    box.setObjectName(QStringLiteral("ReadOnlyWarningBox"));
-    return box.exec() == QMessageBox::Yes;
+    return askYesNo(windows_.owner, QMessageBox::Warning, QStringLiteral("Warning"),
+                    QStringLiteral("ReadOnlyWarningBox"), text);
 }
 
-bool QtOperationUi::confirmArchiveOverwrite(const std::string& path, bool) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Question"),
-                    fromLocal("File " + path + " already exists. Overwrite ?"), QMessageBox::Yes | QMessageBox::No,
-                    windows_.owner);
-    box.setObjectName(QStringLiteral("ArchiveOverwriteQuestion"));
-    return box.exec() == QMessageBox::Yes;
+bool QtOperationUi::confirmArchiveOverwrite(const std::string& path, bool isArchive) {
+    // Replacing a file that is not an archive at all is worth a second look.
+    return askYesNo(windows_.owner, isArchive ? QMessageBox::Question : QMessageBox::Warning,
+                    QStringLiteral("Question"), QStringLiteral("ArchiveOverwriteQuestion"),
+                    "File " + path + " already exists. Overwrite ?",
+                    isArchive ? QString() : QStringLiteral("It is not a ZOR archive."));
+}
+
+void QtOperationUi::reportOmissions(const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    closeProgress();
+    QStringList all;
+    for (const std::string& line : lines) all << fromLocal(line);
+    const qsizetype count = all.size();
+    QString text = count == 1 ? QStringLiteral("1 item was left out:") : QStringLiteral("%1 items were left out:").arg(count);
+    text += QLatin1Char('\n') + QStringList(all.mid(0, kOmissionLinesShown)).join(QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok,
+                    windowInFront(windows_.owner));
+    box.setObjectName(QStringLiteral("OmissionsBox"));
+    box.setTextFormat(Qt::PlainText);
+    if (count > kOmissionLinesShown) {
+        box.setInformativeText(QStringLiteral("... and %1 more (see the details).").arg(count - kOmissionLinesShown));
+        box.setDetailedText(all.join(QLatin1Char('\n')));
+    }
+    execInFront(box);
 }
 
 std::optional<std::string> QtOperationUi::askDecryptPassword() {
-    if (windows_.decrypt->exec() == mrCancel) return std::nullopt;
+    if (execInFront(*windows_.decrypt) == mrCancel) return std::nullopt;
     return windows_.decrypt->password().toStdString();
 }
 

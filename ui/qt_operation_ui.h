@@ -3,8 +3,9 @@
 // Everything runs in the user-interface thread, inside the operation; the
 // pump lets Qt serve the progress window (Abort, clock, bars) between the
 // operation's steps. The error box is a critical message box titled
-// "Error" owned by the main window; a fatal report ends the process with
-// status 3 once the box is confirmed.
+// "Error"; like every box here it opens above the window in front (the
+// progress window, a dialog) with the focus. A fatal report ends the
+// process with status 3 once the box is confirmed.
 #pragma once
 
 #include "archive/operation_ui.h"
@@ -52,6 +53,9 @@ public:
     QuestionAnswer askQuestion(const std::string& label) override;
     bool confirmReadOnlyOverwrite(const std::string& text) override;
     bool confirmArchiveOverwrite(const std::string& path, bool isArchive) override;
+    // One warning box listing them all; a long list shows its first lines
+    // and keeps the whole of it in the box's scrollable details.
+    void reportOmissions(const std::vector<std::string>& lines) override;
     std::optional<std::string> askDecryptPassword() override;
     void clearDecryptPassword() override;
     void showProgress() override;

@@ -26,7 +26,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QItemSelectionModel>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -89,6 +91,7 @@ TZOR_Main::TZOR_Main(QtOperationUi::Terminate terminate, std::function<void(int)
     SettingsDialog = std::make_unique<TSettingsDialog>(this);
 
     createControls();
+    inputBlock_ = std::make_unique<InputBlock>(this);
     operationUi_ = std::make_unique<QtOperationUi>(
         OperationWindows {this, Progressform.get(), Question.get(), Decrypt.get(), DirList}, std::move(terminate));
     context_ = std::make_unique<OperationContext>(*operationUi_);
@@ -253,6 +256,17 @@ void TZOR_Main::connectDirList() {
     connect(DirList, &TExpListView::MouseUp, this, [this](Qt::MouseButton) { DirListMouseUp(); });
     connect(DirList, &TExpListView::DblClick, this, &TZOR_Main::DirListDblClick);
     connect(DirList, &TExpListView::KeyPress, this, &TZOR_Main::DirListKeyPress);
+    // Keyboard, right button and Ctrl+A select as a click does.
+    connect(DirList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TZOR_Main::applySelectionRules);
+    connect(DirList, &TExpListView::RowsRefilled, this, [this] {
+        refreshDiskTotals();
+        applySelectionRules();
+    });
+    // Backspace and Alt+Up go up as the Up button does.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::ALT | Qt::Key_Up)}) {
+        auto* up = new QShortcut(keys, this);
+        connect(up, &QShortcut::activated, this, &TZOR_Main::UpButtonClick);
+    }
 }
 
 QString TZOR_Main::panelText(int panel) const { return (panel == 0 ? StatusPanel0 : StatusPanel1)->text(); }

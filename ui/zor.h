@@ -16,6 +16,7 @@
 
 #include "archive/foreign_archive_listing.h"
 #include "archive/operation_context.h"
+#include "ui/input_block.h"
 #include "ui/qt_operation_ui.h"
 
 #include <QMainWindow>
@@ -108,6 +109,9 @@ public:
     void Initialize_Compression(const QString& archivePath);
     void ExtractArchive(const QString& destinationFolder);
 
+    // True while an operation runs: the window then takes no input.
+    bool inputBlocked() const { return inputBlock_->active(); }
+
     // ---- what the list shows
     TExpListView* dirList() const { return DirList; }
     // Status bar panel 0 or 1.
@@ -154,8 +158,14 @@ private:
     void showFolderContextButtons();
     void showZorArchiveButtons();
     bool anyRowSelected() const;
+    // The rule a released mouse button applies, for any change of the selection.
+    void applySelectionRules();
 
     // zor_folder_navigation.cpp
+    void refreshDiskTotals();
+    // After Up, the row of the place just left is the selected one.
+    void selectRowNamed(const QString& caption);
+
     void fillDriveBox();
     void showFolder(const QString& path);
     static int32_t depthOfPath(const QString& absolutePath);
@@ -222,6 +232,7 @@ private:
     QAction* Restore = nullptr;
     bool trayAvailable_ = false;
 
+    std::unique_ptr<InputBlock> inputBlock_;
     std::unique_ptr<QtOperationUi> operationUi_;
     std::unique_ptr<OperationContext> context_;
     std::function<void(int)> exitProgram_;

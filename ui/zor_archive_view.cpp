@@ -20,6 +20,14 @@
 
 namespace zor {
 
+namespace {
+
+// Sorting by a column keeps folders before files, as the listing gives them.
+constexpr int kFolderRows = 0;
+constexpr int kFileRows = 1;
+
+}  // namespace
+
 void TZOR_Main::setArchiveColumns() {
     DirList->SetActive(false);
     DirList->ClearRows();
@@ -57,9 +65,14 @@ TZOR_Main::ArchiveOpening TZOR_Main::enterZorArchive(const QString& path, bool p
 }
 
 void TZOR_Main::ListArchiveFolder() {
+    // The count of entries read is shown as it grows, so the window keeps
+    // being served, and takes no input, while a large header is read.
+    InputBlock::Scope busy(*inputBlock_);
     DirList->ClearRows();
-    const std::optional<ArchiveListing> listing = zor::ListArchiveFolder(
-        *context_, [this](const std::string& text) { StatusPanel0->setText(QString::fromStdString(text)); });
+    const std::optional<ArchiveListing> listing = zor::ListArchiveFolder(*context_, [this](const std::string& text) {
+        StatusPanel0->setText(QString::fromStdString(text));
+        operationUi_->pumpMessages();
+    });
     if (!listing) return;
 
     TdfsSystemImageList& images = DirList->SmallImages();
@@ -68,7 +81,7 @@ void TZOR_Main::ListArchiveFolder() {
     for (const ArchiveListRow& row : listing->folders) {
         DirList->AddRow(QString::fromStdString(row.caption),
                         {QString(), QString(), QLatin1String(kFolderTypeText), QString::fromStdString(row.parentPath)},
-                        folderIcon);
+                        folderIcon, kFolderRows);
     }
     for (const ArchiveListRow& row : listing->files) {
         const QString caption = QString::fromStdString(row.caption);
@@ -76,8 +89,9 @@ void TZOR_Main::ListArchiveFolder() {
         DirList->AddRow(caption,
                         {QString::number(row.size), QString::number(row.packedSize), info.typeName,
                          QString::fromStdString(row.parentPath)},
-                        images.Icon(info.iconIndex));
+                        images.Icon(info.iconIndex), kFileRows);
     }
+    DirList->SortOwnerRows();
     DirList->setUpdatesEnabled(true);
     StatusPanel1->setText(QString::fromStdString(listing->totals));
 }

@@ -55,15 +55,39 @@ void TZOR_Main::DirListChangeFolder() {
     // Packing and deleting work on names relative to the folder shown.
     setCurrentFolder(folder.toStdString());
     StatusPanel1->setText(QString::fromStdString(diskFolderTotalsText(folder.toStdString())));
+    // A folder entered shows nothing selected.
+    applySelectionRules();
+}
+
+void TZOR_Main::refreshDiskTotals() {
+    if (state().InArchive || state().InForeignArchive || !DirList->Active()) return;
+    const QString folder = DirList->Folder();
+    StatusPanel1->setText(QString::fromStdString(folder.isEmpty() ? totalsText(0, 0, 0)
+                                                                   : diskFolderTotalsText(folder.toStdString())));
+}
+
+void TZOR_Main::selectRowNamed(const QString& caption) {
+    for (int row = 0; row < DirList->RowCount(); ++row) {
+        if (DirList->Caption(row) != caption) continue;
+        const QModelIndex index = DirList->model()->index(row, 0);
+        DirList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        DirList->scrollTo(index);
+        return;
+    }
 }
 
 void TZOR_Main::UpButtonClick() {
     if (state().InArchive) {
+        const QString archiveFolder = QString::fromStdString(state().currentArchiveFolder);
+        const QString archiveName = QFileInfo(QString::fromStdString(state().ArchivePath)).fileName();
         if (archiveFolderUp(state())) {
             StatusPanel0->setText(QString::fromStdString(state().currentArchiveFolder));
             ListArchiveFolder();
+            // "a\b\" was left: b is selected in "a\".
+            selectRowNamed(archiveFolder.section(QLatin1Char('\\'), -2, -2));
         } else {
             leaveArchive();
+            selectRowNamed(archiveName);
         }
         DirList->setFocus();
         return;
@@ -74,9 +98,11 @@ void TZOR_Main::UpButtonClick() {
         DirList->setFocus();
         return;
     }
+    const QString left = QFileInfo(DirList->Folder()).fileName();
     PackButton->setEnabled(false);
     if (state().FolderDepth >= kLowestFolderDepth + 1) --state().FolderDepth;
     DirList->Up();
+    if (!left.isEmpty()) selectRowNamed(left);
 }
 
 void TZOR_Main::DriveBoxClick() { driveClicked_ = true; }

@@ -148,7 +148,8 @@ TEST_F(MainWindowFlowTest, PackBrowseTestUnpackLockAndInfo) {
     EXPECT_EQ(window.state().InArchive, 0);
     EXPECT_EQ(list.Folder(), root_);
     EXPECT_EQ(window.panelText(0), root_);
-    EXPECT_FALSE(fixture.enabled("PackButton"));
+    EXPECT_EQ(list.SelectedRows(), std::vector<int>({rowOf(list, "backup.zor")}));
+    EXPECT_TRUE(fixture.enabled("PackButton"));
 }
 
 TEST_F(MainWindowFlowTest, APasswordSetInTheMenuProtectsTheNextArchive) {
