@@ -419,16 +419,15 @@ void TExpListView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TExpListView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // Enter opens the chosen row; with none chosen (as after a folder
-        // was entered) it goes on to the window, where a dialog's default
+        // Enter opens the current row; with none (as after a folder was
+        // entered) it goes on to the window, where a dialog's default
         // button takes it.
         const QModelIndex current = currentIndex();
-        const bool chosen = current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex());
-        if (!chosen && SelectedRows().empty()) {
+        if (!current.isValid()) {
             event->ignore();
             return;
         }
-        const int row = chosen ? current.row() : SelectedRows().front();
+        const int row = current.row();
         ActivateAfterOwner(row, event->modifiers(), [this] { emit KeyPress(13); });
         return;
     }

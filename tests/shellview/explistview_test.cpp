@@ -389,7 +389,7 @@ INSTANTIATE_TEST_SUITE_P(
         OwnerSortCase {"SizeDescending", {0, 1, 1}, {"Alpha", "zeta", "big.bin", "mid.txt", "Small.txt"}, Qt::DescendingOrder}),
     [](const testing::TestParamInfo<OwnerSortCase>& info) { return info.param.name; });
 
-TEST_F(ExpListViewTest, EnterWithNothingChosenGoesOnToTheWindowAndARescanIsReported) {
+TEST_F(ExpListViewTest, EnterWithNoCurrentRowGoesOnToTheWindowAndARescanIsReported) {
     scratch.Folder("inside");
     Show(scratch.path());
     QSignalSpy keys(&view, &TExpListView::KeyPress);
