@@ -114,6 +114,9 @@ void TZOR_Main::leaveArchive() {
 bool TZOR_Main::enterForeignArchive(const QString& path) {
     const std::string file = path.toStdString();
     if (!recogniseForeignArchive(file)) return false;
+    // A compressed tar is read whole to list it: the window is served, and
+    // takes no input, while the count of entries read grows.
+    InputBlock::Scope busy(*inputBlock_);
     setArchiveColumns();
     setToolButtons(false, false, false, false, false);
     DriveBox->setEnabled(false);
@@ -121,13 +124,19 @@ bool TZOR_Main::enterForeignArchive(const QString& path) {
     StatusPanel1->clear();
     state().InForeignArchive = 1;
     ++state().ArchiveLevel;
-    DirList->setUpdatesEnabled(false);
     std::string error;
-    if (!readForeignArchiveDirectory(file, [this](const ForeignArchiveEntry& entry) { ForeignArchiveRead(entry); },
-                                     &error)) {
-        ReportError(kRecoverable, QStringLiteral("%1: %2").arg(path, QString::fromStdString(error)));
-    }
-    DirList->setUpdatesEnabled(true);
+    const auto showCount = [this](uint64_t entries) {
+        StatusPanel0->setText(QLatin1String(kReadingFilesStatus) + QString::number(entries));
+    };
+    const bool complete = readForeignArchiveDirectory(
+        file, [this](const ForeignArchiveEntry& entry) { ForeignArchiveRead(entry); }, &error,
+        [this, &showCount](uint64_t entries) {
+            showCount(entries);
+            operationUi_->pumpMessages();
+        });
+    showCount(static_cast<uint64_t>(DirList->RowCount()));
+    DirList->SortOwnerRows();
+    if (!complete) ReportError(kRecoverable, QStringLiteral("%1: %2").arg(path, QString::fromStdString(error)));
     return true;
 }
 
@@ -135,10 +144,11 @@ void TZOR_Main::ForeignArchiveRead(const ForeignArchiveEntry& entry) {
     TdfsSystemImageList& images = DirList->SmallImages();
     const QString caption = QString::fromStdString(entry.fileName());
     const TdfsSystemImageList::FileInfo info = images.GetFileInfoByName(caption, entry.isFolder);
+    // libarchive does not tell an entry's packed size: the cell stays empty.
     DirList->AddRow(caption,
-                    {QString::number(entry.size), QString::number(entry.packedSize), info.typeName,
+                    {entry.isFolder ? QString() : QString::number(entry.size), QString(), info.typeName,
                      QString::fromStdString(entry.folderPart())},
-                    images.Icon(info.iconIndex));
+                    images.Icon(info.iconIndex), entry.isFolder ? kFolderRows : kFileRows);
 }
 
 void TZOR_Main::openFileFromList(int row) {
