@@ -13,6 +13,9 @@
 
 #include <QPointer>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 class QWidget;
 
@@ -31,6 +34,15 @@ struct OperationWindows {
     TQuestion* question = nullptr;
     TDecrypt* decrypt = nullptr;
     TExpListView* folderList = nullptr;
+};
+
+// What a test found, counted from its "File OK" labels and its
+// "NAME is corrupt" reports while a tally runs.
+struct TestTally {
+    int64_t passed = 0;  // files; folders pass too but are not counted
+    std::string currentEntry;
+    std::vector<std::string> corrupt;  // entry names, in archive order
+    int64_t tested() const { return passed + static_cast<int64_t>(corrupt.size()); }
 };
 
 class QtOperationUi final : public OperationUi {
@@ -73,6 +85,13 @@ public:
     void resumeFolderMonitoring() override;
     void setMainWindowEnabled(bool enabled) override;
 
+    // Counting a test's results: from start until finish.
+    void startTestTally();
+    TestTally finishTestTally();
+    // The information box that ends a test: how many files were tested and
+    // which were corrupt (the first few in the text, all in the details).
+    void showTestResult(const TestTally& tally);
+
     // The plain box of a start-up argument whose header is refused: caption
     // "Error", an OK button, no icon.
     void showPlainError(const std::string& text);
@@ -84,6 +103,7 @@ private:
     Terminate terminate_;
     QtMessagePump pump_;
     QPointer<UpdateProgress> progressThread_;
+    std::optional<TestTally> tally_;
 };
 
 }  // namespace zor

@@ -97,8 +97,15 @@ void TZOR_Main::ExtractArchive(const QString& destinationFolder) {
 void TZOR_Main::TestButtonClick() {
     InputBlock::Scope busy(*inputBlock_);
     collectArchiveSelection();
-    zor::TestButtonClick(*context_);
+    operationUi_->startTestTally();
+    const OperationOutcome outcome = zor::TestButtonClick(*context_);
+    const TestTally tally = operationUi_->finishTestTally();
     context_->listSelection.clear();
+    // A test that ran to its end says what it found; an abort, a cancelled
+    // password or an archive that could not be read says nothing more.
+    const bool ranToTheEnd =
+        outcome == OperationOutcome::Succeeded || (outcome == OperationOutcome::Failed && !tally.corrupt.empty());
+    if (ranToTheEnd) operationUi_->showTestResult(tally);
 }
 
 void TZOR_Main::LockButtonClick() {
