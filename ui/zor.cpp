@@ -4,6 +4,7 @@
 #include "platform/folders.h"
 #include "shellview/explistview.h"
 #include "ui/aboutbox.h"
+#include "ui/help_page.h"
 #include "ui/infobox.h"
 #include "ui/packto.h"
 #include "ui/password.h"
@@ -286,20 +287,6 @@ void TZOR_Main::closeEvent(QCloseEvent* event) {
     else event->ignore();
 }
 
-QString TZOR_Main::findHelpPage() const {
-    // Installed next to the program (bin/../share/doc/zor/help), or, in a
-    // build tree, in the sources' data folder a few levels above the program.
-    const QDir programFolder(QCoreApplication::applicationDirPath());
-    const QString installed = programFolder.absoluteFilePath(QStringLiteral("../share/doc/zor/help/index.html"));
-    if (QFileInfo::exists(installed)) return QDir::cleanPath(installed);
-    QDir folder = programFolder;
-    for (int level = 0; level < 5 && folder.cdUp(); ++level) {
-        const QString candidate = folder.absoluteFilePath(QStringLiteral("data/help/index.html"));
-        if (QFileInfo::exists(candidate)) return candidate;
-    }
-    return QDir::cleanPath(installed);
-}
-
 void TZOR_Main::FormCreate(const QStringList& arguments) {
     context_->settings = EngineSettings {9, 30, 0, 0, static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()))};
     state().InArchive = 0;
@@ -308,7 +295,7 @@ void TZOR_Main::FormCreate(const QStringList& arguments) {
     state().FolderDepth = 0;
     state().ArchivePath.clear();
     state().currentArchiveFolder.clear();
-    state().HelpPath = findHelpPage().toStdString();
+    state().HelpPath = findHelpPage(QCoreApplication::applicationDirPath()).toStdString();
 
     DirList->SetActive(true);
     showFolder(QDir::currentPath());

@@ -149,7 +149,6 @@ private:
     void createTray();
     void connectDirList();
     void FormResize();
-    QString findHelpPage() const;
     void openStartupArgument(const QString& argument);
 
     // zor_button_states.cpp
