@@ -7,6 +7,10 @@
 #include "shellview/size_column_format.h"
 
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -96,6 +100,13 @@ void TExpListView::SetShowHidden(bool on) {
     if (on == showHidden_) return;
     showHidden_ = on;
     if (active_) Rescan();
+}
+
+void TExpListView::SetAcceptFileDrops(bool on) {
+    acceptFileDrops_ = on;
+    setAcceptDrops(on);
+    viewport()->setAcceptDrops(on);
+    setDragDropMode(on ? QAbstractItemView::DropOnly : QAbstractItemView::NoDragDrop);
 }
 
 void TExpListView::SetMonitorDirectory(bool on) {
@@ -433,6 +444,44 @@ void TExpListView::keyPressEvent(QKeyEvent* event) {
     }
     QTreeView::keyPressEvent(event);
     if (!event->text().isEmpty()) emit KeyPress(event->text().at(0).unicode());
+}
+
+// --- files dropped from elsewhere -------------------------------------------------
+
+namespace {
+
+// The local paths a drag carries; empty when it carries anything else too.
+QStringList droppedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        paths << QFileInfo(url.toLocalFile()).absoluteFilePath();
+    }
+    return paths;
+}
+
+// The only action a drop on the list takes is a copy: a file manager told
+// "move" would delete what it dragged once the drop is done.
+bool takeAsCopy(QDropEvent* event, bool accepting) {
+    if (!accepting || !(event->possibleActions() & Qt::CopyAction) || droppedPaths(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+}  // namespace
+
+void TExpListView::dragEnterEvent(QDragEnterEvent* event) { takeAsCopy(event, acceptFileDrops_); }
+
+void TExpListView::dragMoveEvent(QDragMoveEvent* event) { takeAsCopy(event, acceptFileDrops_); }
+
+void TExpListView::dropEvent(QDropEvent* event) {
+    // Nothing is copied here either; the owner decides what a drop means.
+    if (takeAsCopy(event, acceptFileDrops_)) emit OnDropFiles(droppedPaths(event->mimeData()));
 }
 
 // --- pop-up menu ----------------------------------------------------------------

@@ -72,6 +72,10 @@ public:
     void SetMonitorDirectory(bool on);
     bool ShowHidden() const { return showHidden_; }
     void SetShowHidden(bool on);
+    // Files and folders dragged from a file manager may be dropped on the
+    // list (reported by OnDropFiles); off by default.
+    bool AcceptFileDrops() const { return acceptFileDrops_; }
+    void SetAcceptFileDrops(bool on);
     int SortBy() const { return sortBy_; }
     void SetSortBy(int column);
     bool SortForward() const { return sortForward_; }
@@ -130,6 +134,8 @@ signals:
     void OnItemActivate(int row);
     void OnAutoLaunch(int row, bool launched);
     void OnDirContentsChanged();
+    // Local files and folders were dropped on the list (absolute paths, in the order dragged).
+    void OnDropFiles(const QStringList& paths);
     // The folder's rows were read again (a folder change, a rescan, a change on disk).
     void RowsRefilled();
     void OnDeleteShellInfo(const TListShellInfo& item);
@@ -164,6 +170,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FillRow(int row);
@@ -193,6 +202,7 @@ private:
     bool followLinks_ = true;
     bool monitorDirectory_ = true;
     bool showHidden_ = false;
+    bool acceptFileDrops_ = false;
     int sortBy_ = 0;
     bool sortForward_ = true;
     int ownerSortColumn_ = -1;

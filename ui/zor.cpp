@@ -139,6 +139,7 @@ void TZOR_Main::createControls() {
     DirList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DirList->SetShowHidden(true);
     DirList->SetAutoLaunch(false);
+    DirList->SetAcceptFileDrops(true);
     setCentralWidget(DirList);
     connectDirList();
 
@@ -257,6 +258,9 @@ void TZOR_Main::connectDirList() {
     connect(DirList, &TExpListView::MouseUp, this, [this](Qt::MouseButton) { DirListMouseUp(); });
     connect(DirList, &TExpListView::DblClick, this, &TZOR_Main::DirListDblClick);
     connect(DirList, &TExpListView::KeyPress, this, &TZOR_Main::DirListKeyPress);
+    // Acted on once the drop has ended, so the file manager that dragged is
+    // not kept waiting while the pack-to dialog is open.
+    connect(DirList, &TExpListView::OnDropFiles, this, &TZOR_Main::DirListDropFiles, Qt::QueuedConnection);
     // Keyboard, right button and Ctrl+A select as a click does.
     connect(DirList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TZOR_Main::applySelectionRules);
     connect(DirList, &TExpListView::RowsRefilled, this, [this] {

@@ -103,6 +103,11 @@ public:
     void About1Click();
     void Update1Click();
     void ForeignArchiveRead(const ForeignArchiveEntry& entry);
+    // Files and folders dropped on the list: in a disk folder, one .zor
+    // file is opened; items of one folder are shown selected there and the
+    // pack-to dialog asks for the archive; items of several folders are
+    // refused. Inside an archive a drop does nothing.
+    void DirListDropFiles(const QStringList& paths);
     void RestoreClick();
 
     // The packing and extraction the two folder dialogs start on OK.

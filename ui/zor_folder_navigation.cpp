@@ -12,7 +12,10 @@
 #include "platform/volumes.h"
 #include "shellview/explistview.h"
 
+#include <algorithm>
+
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -24,6 +27,9 @@ namespace {
 
 constexpr int32_t kLowestFolderDepth = -2;
 constexpr char kRootFolder[] = "/";
+// A selection, and so an archive, is relative to one folder.
+constexpr char kDropFromSeveralFoldersMessage[] =
+    "The dropped items lie in several folders. Drop items of one folder to pack them together.";
 
 }  // namespace
 
@@ -103,6 +109,45 @@ void TZOR_Main::UpButtonClick() {
     if (state().FolderDepth >= kLowestFolderDepth + 1) --state().FolderDepth;
     DirList->Up();
     if (!left.isEmpty()) selectRowNamed(left);
+}
+
+void TZOR_Main::DirListDropFiles(const QStringList& paths) {
+    if (state().InArchive || state().InForeignArchive || inputBlocked()) return;
+    QString folder;
+    QStringList names;
+    for (const QString& path : paths) {
+        const QFileInfo item(path);
+        if (!item.exists() && !item.isSymLink()) continue;  // gone since the drag began
+        if (!folder.isEmpty() && item.absolutePath() != folder) {
+            ReportError(kRecoverable, QLatin1String(kDropFromSeveralFoldersMessage));
+            return;
+        }
+        folder = item.absolutePath();
+        names << item.fileName();
+    }
+    if (names.isEmpty() || !QFileInfo(folder).isDir()) return;
+
+    showFolder(folder);
+    if (DirList->Folder() != folder) return;
+    state().FolderDepth = depthOfPath(folder);
+    // The list may not have seen an item that appeared just now.
+    QStringList shown;
+    for (int row = 0; row < DirList->RowCount(); ++row) shown << DirList->Caption(row);
+    if (!std::all_of(names.begin(), names.end(), [&shown](const QString& name) { return shown.contains(name); }))
+        DirList->Rescan();
+    DirList->clearSelection();
+    for (int row = 0; row < DirList->RowCount(); ++row)
+        if (names.contains(DirList->Caption(row))) DirList->SetRowSelected(row, true);
+    const std::vector<int> selected = DirList->SelectedRows();
+    if (selected.empty()) return;
+    DirList->selectionModel()->setCurrentIndex(DirList->model()->index(selected.front(), 0),
+                                               QItemSelectionModel::NoUpdate);
+    if (names.size() == 1 && names.front().endsWith(QLatin1String(".zor")) &&
+        QFileInfo(folder + QLatin1Char('/') + names.front()).isFile()) {
+        openFileFromList(selected.front());
+        return;
+    }
+    PackButtonClick();
 }
 
 void TZOR_Main::DriveBoxClick() { driveClicked_ = true; }

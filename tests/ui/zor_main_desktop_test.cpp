@@ -9,6 +9,8 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
@@ -442,6 +444,91 @@ TEST_F(DesktopTest, ArchiveRowsSortByTheClickedColumnAndTheDiskOrderStays) {
     window.UpButtonClick();
     ASSERT_EQ(window.state().InArchive, 0);
     EXPECT_EQ(captions(list), diskOrder);
+}
+
+// Drops from a file manager: what the window does with each.
+struct DropCase {
+    const char* name;
+    bool inArchive;      // dropped while an archive is shown
+    QStringList items;   // relative to the test folder
+    QString folderShown; // afterwards, relative ("" = the test folder)
+    QStringList selected;
+    QString modal;       // the object name of the window that opened, "" for none
+};
+
+class Drops : public DesktopTest, public testing::WithParamInterface<DropCase> {};
+
+TEST_P(Drops, PackOpenOrRefuse) {
+    writeFile(root_ + "/other/three.txt", "three");
+    WindowFixture fixture(root_);
+    TZOR_Main& window = *fixture.window;
+    TExpListView& list = fixture.list();
+    pack(fixture, {"notes.txt"}, "backup");
+    list.Rescan();
+    if (GetParam().inArchive) {
+        selectRows(list, {"backup.zor"});
+        window.DirListDblClick();
+        ASSERT_EQ(window.state().InArchive, 1);
+    }
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& item : GetParam().items) urls << QUrl::fromLocalFile(root_ + "/" + item);
+    data.setUrls(urls);
+    const QPoint at = list.viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(list.viewport(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(list.viewport(), &drop);
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction) << "never a move: the file manager would delete the items";
+
+    ModalAnswerer answerer;  // closes whatever opens (the pack-to dialog with Cancel)
+    processEventsFor(50);
+    ASSERT_LE(answerer.seen().size(), 1u);
+    EXPECT_EQ(answerer.seen().empty() ? QString() : answerer.seen().front().objectName, GetParam().modal);
+    if (GetParam().modal == "ErrorBox") {
+        EXPECT_EQ(answerer.messages(),
+                  QStringList({"The dropped items lie in several folders. Drop items of one folder to pack them together."}));
+    }
+    if (GetParam().folderShown == "backup.zor") {
+        EXPECT_EQ(window.state().InArchive, 1);
+        return;
+    }
+    EXPECT_EQ(window.state().InArchive, GetParam().inArchive ? 1 : 0);
+    if (GetParam().inArchive) return;
+    const QString folder = GetParam().folderShown.isEmpty() ? root_ : root_ + "/" + GetParam().folderShown;
+    EXPECT_EQ(list.Folder(), folder);
+    EXPECT_EQ(QDir::currentPath(), folder);
+    QStringList selected;
+    for (int row : list.SelectedRows()) selected << list.Caption(row);
+    EXPECT_EQ(selected, GetParam().selected);
+    for (const QString& item : GetParam().items) EXPECT_TRUE(QFileInfo::exists(root_ + "/" + item)) << "left in place";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktop, Drops,
+    testing::Values(DropCase {"ItemsOfOneFolderOpenThePackToDialog", false, {"data/one.bin", "data/sub"}, "data",
+                              {"sub", "one.bin"}, "PackToBox"},
+                    DropCase {"ItemsOfSeveralFoldersAreRefused", false, {"data/one.bin", "other/three.txt"}, "", {},
+                              "ErrorBox"},
+                    DropCase {"AZorArchiveIsOpened", false, {"backup.zor"}, "backup.zor", {}, ""},
+                    DropCase {"NothingHappensInsideAnArchive", true, {"data/one.bin"}, "", {}, ""}),
+    [](const testing::TestParamInfo<DropCase>& info) { return info.param.name; });
+
+TEST_F(DesktopTest, OnlyLocalFilesOfferedForCopyAreTaken) {
+    WindowFixture fixture(root_);
+    TExpListView& list = fixture.list();
+    const QPoint at = list.viewport()->rect().center();
+    QMimeData remote;
+    remote.setUrls({QUrl("https://example.org/a.txt")});
+    QDragEnterEvent fromTheWeb(at, Qt::CopyAction, &remote, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(list.viewport(), &fromTheWeb);
+    EXPECT_FALSE(fromTheWeb.isAccepted());
+    QMimeData local;
+    local.setUrls({QUrl::fromLocalFile(root_ + "/notes.txt")});
+    QDragEnterEvent moveOnly(at, Qt::MoveAction, &local, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(list.viewport(), &moveOnly);
+    EXPECT_FALSE(moveOnly.isAccepted());
 }
 
 }  // namespace
