@@ -430,11 +430,12 @@ void TExpListView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TExpListView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // Enter opens the current row; with none (as after a folder was
-        // entered) it goes on to the window, where a dialog's default
-        // button takes it.
+        // Enter opens the current row when it is selected; otherwise (none
+        // chosen, as after a folder was entered, or only the focus frame on
+        // a row) it goes on to the window, where a dialog's default button
+        // takes it.
         const QModelIndex current = currentIndex();
-        if (!current.isValid()) {
+        if (!current.isValid() || !selectionModel()->isSelected(current)) {
             event->ignore();
             return;
         }

@@ -389,13 +389,14 @@ INSTANTIATE_TEST_SUITE_P(
         OwnerSortCase {"SizeDescending", {0, 1, 1}, {"Alpha", "zeta", "big.bin", "mid.txt", "Small.txt"}, Qt::DescendingOrder}),
     [](const testing::TestParamInfo<OwnerSortCase>& info) { return info.param.name; });
 
-TEST_F(ExpListViewTest, EnterWithNoCurrentRowGoesOnToTheWindowAndARescanIsReported) {
+TEST_F(ExpListViewTest, EnterWithNoSelectedCurrentRowGoesOnToTheWindowAndARescanIsReported) {
     scratch.Folder("inside");
     Show(scratch.path());
     QSignalSpy keys(&view, &TExpListView::KeyPress);
     QSignalSpy refills(&view, &TExpListView::RowsRefilled);
     view.clearSelection();
-    view.selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    // Only the focus frame on the row: not chosen.
+    view.selectionModel()->setCurrentIndex(view.model()->index(RowOf("inside"), 0), QItemSelectionModel::NoUpdate);
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(&view, &enter);
     EXPECT_FALSE(enter.isAccepted()) << "a dialog's default button gets it";

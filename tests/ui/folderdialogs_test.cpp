@@ -210,8 +210,8 @@ TEST_F(FolderDialogTest, UnPackToUpHasTheSameFloorSoOpeningFoldersReachesOkAgain
     EXPECT_TRUE(child<QPushButton>(box, "OK")->isEnabled());
 }
 
-// Both dialogs are finished from the keyboard: Enter opens the chosen
-// folder, Enter with none chosen (as after opening one) is OK, and Tab
+// Both dialogs are finished from the keyboard: Enter opens the selected
+// folder, Enter with none selected (as after opening one) is OK, and Tab
 // leaves the folder list for the buttons.
 TEST_F(FolderDialogTest, BothDialogsAreFinishedFromTheKeyboard) {
     TPackToBox packTo;
@@ -228,8 +228,8 @@ TEST_F(FolderDialogTest, BothDialogsAreFinishedFromTheKeyboard) {
         QTest::keyClick(view, Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), dialog->findChild<QPushButton*>("OK")) << "Tab goes from the list to OK";
         view->setFocus();
-        QTest::keyClick(view, Qt::Key_Down);
-        ASSERT_EQ(view->Caption(view->currentIndex().row()), "inner");
+        ASSERT_EQ(view->Caption(view->currentIndex().row()), "inner") << "the focus frame is on the row";
+        QTest::keyClick(view, Qt::Key_Space);
         QTest::keyClick(view, Qt::Key_Return);
         EXPECT_EQ(dialog->browser()->folder(), workPath_ + "/inner");
         EXPECT_TRUE(dialog->isVisible());
