@@ -6,8 +6,7 @@ PACKAGES="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev 
 libgtest-dev libgmock-dev libcli11-dev \
 qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev \
 libarchive-dev libcurl4-openssl-dev \
-bzip2 lbzip2 pbzip2 time xvfb xauth imagemagick shared-mime-info desktop-file-utils \
-zip p7zip-full xorriso zstd xz-utils"
+bzip2 lbzip2 pbzip2 time xvfb xauth imagemagick shared-mime-info desktop-file-utils"
 
 missing=""
 for p in $PACKAGES; do
