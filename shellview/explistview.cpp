@@ -296,8 +296,8 @@ void TExpListView::SortOwnerRows() {
         bool secondIsNumber = false;
         const qlonglong firstNumber = first.toLongLong(&firstIsNumber);
         const qlonglong secondNumber = second.toLongLong(&secondIsNumber);
-        int order = 0;
-        if (firstIsNumber && secondIsNumber) order = firstNumber < secondNumber ? -1 : (firstNumber > secondNumber ? 1 : 0);
+        int order;
+        if (firstIsNumber && secondIsNumber) order = int(firstNumber > secondNumber) - int(firstNumber < secondNumber);
         else order = first.compare(second, Qt::CaseInsensitive);
         return ownerSortForward_ ? order : -order;
     });

@@ -25,9 +25,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenuBar>
-#include <QItemSelectionModel>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
