@@ -13,7 +13,7 @@ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libarchive-dev libcurl4-op
 TEST_PACKAGES="clang libclang-rt-14-dev llvm libgtest-dev libgmock-dev \
 bzip2 lbzip2 pbzip2 time xvfb xauth imagemagick \
 shared-mime-info desktop-file-utils appstream man-db dpkg-dev file \
-zip p7zip-full xorriso zstd"
+zip p7zip-full xorriso zstd xz-utils"
 
 case "${1:-test}" in
     run) packages="$RUN_PACKAGES" ;;

@@ -7,6 +7,10 @@
 #include "shellview/size_column_format.h"
 
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -60,8 +64,11 @@ void TExpListView::SetActive(bool active) {
     if (!active) {
         iconsAttached_ = false;
         ClearRows();
+        ownerSortColumn_ = -1;
+        ShowSortIndicator();
         return;
     }
+    ShowSortIndicator();
     DoInitialize();
     if (folderSet_) {
         Rescan();
@@ -93,6 +100,13 @@ void TExpListView::SetShowHidden(bool on) {
     if (on == showHidden_) return;
     showHidden_ = on;
     if (active_) Rescan();
+}
+
+void TExpListView::SetAcceptFileDrops(bool on) {
+    acceptFileDrops_ = on;
+    setAcceptDrops(on);
+    viewport()->setAcceptDrops(on);
+    setDragDropMode(on ? QAbstractItemView::DropOnly : QAbstractItemView::NoDragDrop);
 }
 
 void TExpListView::SetMonitorDirectory(bool on) {
@@ -141,6 +155,7 @@ void TExpListView::DoRescan() {
     sortBy_ = 0;
     DoCustomSort();
     setUpdatesEnabled(true);
+    emit RowsRefilled();
 }
 
 bool TExpListView::DoHandleShellDetails(const ShellFolder& folder) {
@@ -221,9 +236,20 @@ void TExpListView::DoFillShellExtraInfo(int row) {
 
 // --- sorting -----------------------------------------------------------------
 
+void TExpListView::ShowSortIndicator() {
+    if (active_) {
+        header()->setSortIndicatorShown(true);
+        header()->setSortIndicator(sortBy_, sortForward_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+        return;
+    }
+    header()->setSortIndicatorShown(ownerSortColumn_ >= 0);
+    if (ownerSortColumn_ >= 0)
+        header()->setSortIndicator(ownerSortColumn_, ownerSortForward_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
 void TExpListView::DoCustomSort() {
-    header()->setSortIndicator(sortBy_, sortForward_ ? Qt::AscendingOrder : Qt::DescendingOrder);
-    if (!folder_) return;
+    if (active_) ShowSortIndicator();
+    if (!folder_ || !active_) return;
     model_.SortRows([this](const ShellListModel::Row& a, const ShellListModel::Row& b) {
         if (!a.info || !b.info) return 0;
         const int order = folder_->CompareIDs(sortBy_, *a.info, *b.info);
@@ -232,11 +258,49 @@ void TExpListView::DoCustomSort() {
 }
 
 void TExpListView::ColumnClick(int column) {
+    if (!active_) {
+        OwnerColumnClick(column);
+        return;
+    }
     if (column == sortBy_) {
         SetSortForward(!sortForward_);
     } else {
         SetSortBy(column);
     }
+}
+
+void TExpListView::OwnerColumnClick(int column) {
+    if (column == ownerSortColumn_) {
+        ownerSortForward_ = !ownerSortForward_;
+    } else {
+        ownerSortColumn_ = column;
+        ownerSortForward_ = true;
+    }
+    SortOwnerRows();
+    // The header may have turned its own arrow on the click.
+    ShowSortIndicator();
+}
+
+void TExpListView::SortOwnerRows() {
+    if (active_ || ownerSortColumn_ < 0) return;
+    const int column = ownerSortColumn_;
+    const auto text = [column](const ShellListModel::Row& row) {
+        if (column == 0) return row.caption;
+        return column - 1 < row.subItems.size() ? row.subItems.at(column - 1) : QString();
+    };
+    model_.SortRows([&](const ShellListModel::Row& a, const ShellListModel::Row& b) {
+        if (a.ownerGroup != b.ownerGroup) return a.ownerGroup < b.ownerGroup ? -1 : 1;
+        const QString first = text(a);
+        const QString second = text(b);
+        bool firstIsNumber = false;
+        bool secondIsNumber = false;
+        const qlonglong firstNumber = first.toLongLong(&firstIsNumber);
+        const qlonglong secondNumber = second.toLongLong(&secondIsNumber);
+        int order;
+        if (firstIsNumber && secondIsNumber) order = int(firstNumber > secondNumber) - int(firstNumber < secondNumber);
+        else order = first.compare(second, Qt::CaseInsensitive);
+        return ownerSortForward_ ? order : -order;
+    });
 }
 
 // --- rows and columns for the owner --------------------------------------------
@@ -284,8 +348,9 @@ void TExpListView::AddColumn(const QString& caption, int width, Qt::Alignment al
     setColumnWidth(ColumnCount() - 1, width);
 }
 
-int TExpListView::AddRow(const QString& caption, const QStringList& subItems, const QIcon& icon) {
+int TExpListView::AddRow(const QString& caption, const QStringList& subItems, const QIcon& icon, int group) {
     ShellListModel::Row row;
+    row.ownerGroup = group;
     row.caption = caption;
     row.subItems = subItems;
     row.icon = icon;
@@ -365,13 +430,59 @@ void TExpListView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TExpListView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter opens the current row when it is selected; otherwise (none
+        // chosen, as after a folder was entered, or only the focus frame on
+        // a row) it goes on to the window, where a dialog's default button
+        // takes it.
         const QModelIndex current = currentIndex();
-        const int row = current.isValid() ? current.row() : -1;
+        if (!current.isValid() || !selectionModel()->isSelected(current)) {
+            event->ignore();
+            return;
+        }
+        const int row = current.row();
         ActivateAfterOwner(row, event->modifiers(), [this] { emit KeyPress(13); });
         return;
     }
     QTreeView::keyPressEvent(event);
     if (!event->text().isEmpty()) emit KeyPress(event->text().at(0).unicode());
+}
+
+// --- files dropped from elsewhere -------------------------------------------------
+
+namespace {
+
+// The local paths a drag carries; empty when it carries anything else too.
+QStringList droppedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        paths << QFileInfo(url.toLocalFile()).absoluteFilePath();
+    }
+    return paths;
+}
+
+// The only action a drop on the list takes is a copy: a file manager told
+// "move" would delete what it dragged once the drop is done.
+bool takeAsCopy(QDropEvent* event, bool accepting) {
+    if (!accepting || !(event->possibleActions() & Qt::CopyAction) || droppedPaths(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+}  // namespace
+
+void TExpListView::dragEnterEvent(QDragEnterEvent* event) { takeAsCopy(event, acceptFileDrops_); }
+
+void TExpListView::dragMoveEvent(QDragMoveEvent* event) { takeAsCopy(event, acceptFileDrops_); }
+
+void TExpListView::dropEvent(QDropEvent* event) {
+    // Nothing is copied here either; the owner decides what a drop means.
+    if (takeAsCopy(event, acceptFileDrops_)) emit OnDropFiles(droppedPaths(event->mimeData()));
 }
 
 // --- pop-up menu ----------------------------------------------------------------

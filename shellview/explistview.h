@@ -10,7 +10,10 @@
 // filled the first time the list displays a row, once per row.
 //
 // While `Active` is false the view leaves the list to its owner, which may
-// add columns and rows of its own (rows without shell information).
+// add columns and rows of its own (rows without shell information). The
+// owner's rows keep the order they were added in until a column header is
+// clicked; they are then sorted by that column (numbers as numbers) within
+// their groups, and the folder's own sort order is left as it was.
 #pragma once
 
 #include "shellview/dirmonitorthread.h"
@@ -69,6 +72,10 @@ public:
     void SetMonitorDirectory(bool on);
     bool ShowHidden() const { return showHidden_; }
     void SetShowHidden(bool on);
+    // Files and folders dragged from a file manager may be dropped on the
+    // list (reported by OnDropFiles); off by default.
+    bool AcceptFileDrops() const { return acceptFileDrops_; }
+    void SetAcceptFileDrops(bool on);
     int SortBy() const { return sortBy_; }
     void SetSortBy(int column);
     bool SortForward() const { return sortForward_; }
@@ -100,7 +107,13 @@ public:
     void ClearRows();
     void ClearColumns();
     void AddColumn(const QString& caption, int width, Qt::Alignment alignment = Qt::AlignLeft);
-    int AddRow(const QString& caption, const QStringList& subItems, const QIcon& icon = QIcon());
+    // `group` orders owner rows before any column does (0 before 1 ...).
+    int AddRow(const QString& caption, const QStringList& subItems, const QIcon& icon = QIcon(), int group = 0);
+    // Puts owner rows added since the last sort into the order chosen by a
+    // header click; nothing while none was clicked.
+    void SortOwnerRows();
+    // The owner rows' sort column, -1 while they keep the order they were added in.
+    int OwnerSortColumn() const { return ownerSortColumn_; }
     // Selected rows in list order.
     std::vector<int> SelectedRows() const;
     void SetRowSelected(int row, bool selected);
@@ -121,6 +134,10 @@ signals:
     void OnItemActivate(int row);
     void OnAutoLaunch(int row, bool launched);
     void OnDirContentsChanged();
+    // Local files and folders were dropped on the list (absolute paths, in the order dragged).
+    void OnDropFiles(const QStringList& paths);
+    // The folder's rows were read again (a folder change, a rescan, a change on disk).
+    void RowsRefilled();
     void OnDeleteShellInfo(const TListShellInfo& item);
     // The owner's list events: a click (after the selection changed), a double
     // click (before the view acts on it), a typed character (13 for Enter,
@@ -153,9 +170,14 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FillRow(int row);
+    void OwnerColumnClick(int column);
+    void ShowSortIndicator();
     void StopWatcher();
     // Runs the owner's handler, then activates the row if the owner left the list as it was.
     void ActivateAfterOwner(int row, Qt::KeyboardModifiers modifiers, const std::function<void()>& ownerEvent);
@@ -180,8 +202,11 @@ private:
     bool followLinks_ = true;
     bool monitorDirectory_ = true;
     bool showHidden_ = false;
+    bool acceptFileDrops_ = false;
     int sortBy_ = 0;
     bool sortForward_ = true;
+    int ownerSortColumn_ = -1;
+    bool ownerSortForward_ = true;
 };
 
 }  // namespace zor

@@ -22,6 +22,7 @@ public:
         QIcon icon;
         int imageIndex = -1;  // a shell row's index in the view's image list
         std::unique_ptr<TListShellInfo> info;  // none for rows the owner adds itself
+        int ownerGroup = 0;  // owner rows sort by group first (folders before files), whatever the direction
     };
     struct Column {
         QString caption;

@@ -40,6 +40,9 @@ ShellFolderBrowser::ShellFolderBrowser(QWidget* parent) : FolderBrowser(parent),
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
+    // The dialogs put the browser in their Tab order; the list inside is what takes the focus.
+    setFocusPolicy(view_->focusPolicy());
+    setFocusProxy(view_);
     connect(view_, &TExpListView::OnChangeFolder, this, &ShellFolderBrowser::viewChangedFolder);
     connect(view_, &TExpListView::OnItemActivate, this, [this] {
         activating_ = true;

@@ -1,7 +1,10 @@
 // main.cpp - the zor program: one copy per user, the main window, the message loop.
 //
-// Usage: zor [ARCHIVE.zor]. A copy started while another runs brings that
+// Usage: zor [ARCHIVE.zor], or zor --help / --version, which print and end
+// without opening a window. A copy started while another runs brings that
 // one to the front and ends with status 0, whatever it was asked to open.
+#include "platform/signal_cleanup.h"
+#include "ui/command_line.h"
 #include "ui/single_instance.h"
 #include "ui/zor.h"
 
@@ -10,9 +13,16 @@
 
 #include <curl/curl.h>
 
+#include <cstdio>
 #include <exception>
 
 int main(int argc, char* argv[]) {
+    // Answered before Qt starts, so they work without a display.
+    if (const std::optional<zor::CommandLineAnswer> answer = zor::answerCommandLine(argc, argv)) {
+        std::fputs(answer->text.c_str(), stdout);
+        return answer->status;
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QLatin1String(zor::kProgramTitle));
     QApplication::setOrganizationName(QStringLiteral("ZOR"));
@@ -21,6 +31,9 @@ int main(int argc, char* argv[]) {
     // The program ends through File > Exit only; hiding the window into the
     // tray must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // SIGTERM and SIGHUP (a session that ends) remove the part file of an
+    // archive being written; Qt installs no handlers of its own for them.
+    zor::installPartFileRemovalOnSignals();
 
     zor::SingleInstance instance;
     if (instance.notifyRunningCopy()) return 0;

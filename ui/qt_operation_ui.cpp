@@ -1,9 +1,11 @@
 // qt_operation_ui.cpp - the window's side of the archive operations: progress window, questions, password prompt, error boxes.
 #include "ui/qt_operation_ui.h"
 
+#include "archive/archive_header.h"
 #include "shellview/explistview.h"
 #include "ui/passworddecrypt.h"
 #include "ui/progressbox.h"
+#include "ui/front_window.h"
 #include "ui/progressthread.h"
 #include "ui/questionbox.h"
 #include "ui/zordialog.h"
@@ -16,6 +18,7 @@
 #include <QToolBar>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace zor {
 
@@ -23,10 +26,45 @@ namespace {
 
 QString fromLocal(const std::string& text) { return QString::fromStdString(text); }
 
+// Lines of a long list (omissions, corrupt entries) shown in a box itself;
+// all of them are in its details.
+constexpr int kListLinesShown = 10;
+
+// The texts testing shows for each entry, after the entry's stored name
+// (a folder's ends in "\") as the current file.
+constexpr char kEntryPassedLabel[] = "File OK";
+constexpr char kEntryCorruptEnding[] = " is corrupt";
+
+// A box whose text is `heading` and the first lines of `lines`; with more
+// than those, the rest is told of and all lines are in the details.
+void showListBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& objectName,
+                 const QString& heading, const std::vector<std::string>& lines) {
+    QStringList all;
+    for (const std::string& line : lines) all << fromLocal(line);
+    QString text = heading;
+    if (!all.isEmpty()) text += QLatin1Char('\n') + QStringList(all.mid(0, kListLinesShown)).join(QLatin1Char('\n'));
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, windowInFront(owner));
+    box.setObjectName(objectName);
+    box.setTextFormat(Qt::PlainText);
+    if (all.size() > kListLinesShown) {
+        box.setInformativeText(QStringLiteral("... and %1 more (see the details).").arg(all.size() - kListLinesShown));
+        box.setDetailedText(all.join(QLatin1Char('\n')));
+    }
+    execInFront(box);
+}
+
 void showMessageBox(QWidget* owner, QMessageBox::Icon icon, const std::string& text) {
-    QMessageBox box(icon, QStringLiteral("Error"), fromLocal(text), QMessageBox::Ok, owner);
+    QMessageBox box(icon, QStringLiteral("Error"), fromLocal(text), QMessageBox::Ok, windowInFront(owner));
     box.setObjectName(QStringLiteral("ErrorBox"));
-    box.exec();
+    execInFront(box);
+}
+
+bool askYesNo(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& objectName,
+              const std::string& text, const QString& note = {}) {
+    QMessageBox box(icon, caption, fromLocal(text), QMessageBox::Yes | QMessageBox::No, windowInFront(owner));
+    box.setObjectName(objectName);
+    box.setInformativeText(note);
+    return execInFront(box) == QMessageBox::Yes;
 }
 
 }  // namespace
@@ -39,6 +77,8 @@ QtOperationUi::QtOperationUi(OperationWindows windows, Terminate terminate)
 QtOperationUi::~QtOperationUi() { stopProgressUpdates(); }
 
 void QtOperationUi::reportError(const std::string& text, bool fatal) {
+    if (tally_ && text.ends_with(kEntryCorruptEnding) && text != kCorruptArchiveMessage)
+        tally_->corrupt.push_back(text.substr(0, text.size() - std::strlen(kEntryCorruptEnding)));
     if (fatal) {
         showMessageBox(windows_.owner, QMessageBox::Critical, text);
         terminate_(kFatalExitStatus);
@@ -52,7 +92,11 @@ void QtOperationUi::showPlainError(const std::string& text) {
     showMessageBox(windows_.owner, QMessageBox::NoIcon, text);
 }
 
-void QtOperationUi::setActionLabel(const std::string& text) { windows_.progress->setAction(fromLocal(text)); }
+void QtOperationUi::setActionLabel(const std::string& text) {
+    // Folders pass too; only files count.
+    if (tally_ && text == kEntryPassedLabel && !tally_->currentEntry.ends_with('\\')) ++tally_->passed;
+    windows_.progress->setAction(fromLocal(text));
+}
 
 void QtOperationUi::setProgressBars(int filePercent, int totalPercent) {
     windows_.progress->setProgressBars(filePercent, totalPercent);
@@ -69,22 +113,49 @@ QuestionAnswer QtOperationUi::askQuestion(const std::string& label) {
 }
 
 bool QtOperationUi::confirmReadOnlyOverwrite(const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), fromLocal(text),
-                    QMessageBox::Yes | QMessageBox::No, windows_.owner);
-    box.setObjectName(QStringLiteral("ReadOnlyWarningBox"));
-    return box.exec() == QMessageBox::Yes;
+    return askYesNo(windows_.owner, QMessageBox::Warning, QStringLiteral("Warning"),
+                    QStringLiteral("ReadOnlyWarningBox"), text);
 }
 
-bool QtOperationUi::confirmArchiveOverwrite(const std::string& path, bool) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Question"),
-                    fromLocal("File " + path + " already exists. Overwrite ?"), QMessageBox::Yes | QMessageBox::No,
-                    windows_.owner);
-    box.setObjectName(QStringLiteral("ArchiveOverwriteQuestion"));
-    return box.exec() == QMessageBox::Yes;
+bool QtOperationUi::confirmArchiveOverwrite(const std::string& path, bool isArchive) {
+    // Replacing a file that is not an archive at all is worth a second look.
+    return askYesNo(windows_.owner, isArchive ? QMessageBox::Question : QMessageBox::Warning,
+                    QStringLiteral("Question"), QStringLiteral("ArchiveOverwriteQuestion"),
+                    "File " + path + " already exists. Overwrite ?",
+                    isArchive ? QString() : QStringLiteral("It is not a ZOR archive."));
+}
+
+void QtOperationUi::reportOmissions(const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    closeProgress();
+    const size_t count = lines.size();
+    showListBox(windows_.owner, QMessageBox::Warning, QStringLiteral("Warning"), QStringLiteral("OmissionsBox"),
+                count == 1 ? QStringLiteral("1 item was left out:") : QStringLiteral("%1 items were left out:").arg(count),
+                lines);
+}
+
+void QtOperationUi::startTestTally() { tally_.emplace(); }
+
+TestTally QtOperationUi::finishTestTally() {
+    TestTally tally = tally_.value_or(TestTally {});
+    tally_.reset();
+    return tally;
+}
+
+void QtOperationUi::showTestResult(const TestTally& tally) {
+    const int64_t tested = tally.tested();
+    QString heading = tested == 1 ? QStringLiteral("1 file tested") : QStringLiteral("%1 files tested").arg(tested);
+    if (tally.corrupt.empty()) {
+        heading += tested == 1 ? QStringLiteral(": it is OK.") : QStringLiteral(": all are OK.");
+    } else {
+        heading += QStringLiteral(", %1 corrupt:").arg(tally.corrupt.size());
+    }
+    showListBox(windows_.owner, tally.corrupt.empty() ? QMessageBox::Information : QMessageBox::Warning,
+                QStringLiteral("Test"), QStringLiteral("TestResultBox"), heading, tally.corrupt);
 }
 
 std::optional<std::string> QtOperationUi::askDecryptPassword() {
-    if (windows_.decrypt->exec() == mrCancel) return std::nullopt;
+    if (execInFront(*windows_.decrypt) == mrCancel) return std::nullopt;
     return windows_.decrypt->password().toStdString();
 }
 
@@ -110,6 +181,7 @@ void QtOperationUi::enableAbort() {
 void QtOperationUi::clearAbortRequest() { windows_.progress->clearAbortRequest(); }
 
 void QtOperationUi::setCurrentFileLabel(const std::string& text) {
+    if (tally_) tally_->currentEntry = text;
     windows_.progress->setCurrentFileName(fromLocal(text));
 }
 

@@ -3,8 +3,9 @@
 // Everything runs in the user-interface thread, inside the operation; the
 // pump lets Qt serve the progress window (Abort, clock, bars) between the
 // operation's steps. The error box is a critical message box titled
-// "Error" owned by the main window; a fatal report ends the process with
-// status 3 once the box is confirmed.
+// "Error"; like every box here it opens above the window in front (the
+// progress window, a dialog) with the focus. A fatal report ends the
+// process with status 3 once the box is confirmed.
 #pragma once
 
 #include "archive/operation_ui.h"
@@ -12,6 +13,9 @@
 
 #include <QPointer>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 class QWidget;
 
@@ -30,6 +34,15 @@ struct OperationWindows {
     TQuestion* question = nullptr;
     TDecrypt* decrypt = nullptr;
     TExpListView* folderList = nullptr;
+};
+
+// What a test found, counted from its "File OK" labels and its
+// "NAME is corrupt" reports while a tally runs.
+struct TestTally {
+    int64_t passed = 0;  // files; folders pass too but are not counted
+    std::string currentEntry;
+    std::vector<std::string> corrupt;  // entry names, in archive order
+    int64_t tested() const { return passed + static_cast<int64_t>(corrupt.size()); }
 };
 
 class QtOperationUi final : public OperationUi {
@@ -52,6 +65,9 @@ public:
     QuestionAnswer askQuestion(const std::string& label) override;
     bool confirmReadOnlyOverwrite(const std::string& text) override;
     bool confirmArchiveOverwrite(const std::string& path, bool isArchive) override;
+    // One warning box listing them all; a long list shows its first lines
+    // and keeps the whole of it in the box's scrollable details.
+    void reportOmissions(const std::vector<std::string>& lines) override;
     std::optional<std::string> askDecryptPassword() override;
     void clearDecryptPassword() override;
     void showProgress() override;
@@ -69,6 +85,13 @@ public:
     void resumeFolderMonitoring() override;
     void setMainWindowEnabled(bool enabled) override;
 
+    // Counting a test's results: from start until finish.
+    void startTestTally();
+    TestTally finishTestTally();
+    // The information box that ends a test: how many files were tested and
+    // which were corrupt (the first few in the text, all in the details).
+    void showTestResult(const TestTally& tally);
+
     // The plain box of a start-up argument whose header is refused: caption
     // "Error", an OK button, no icon.
     void showPlainError(const std::string& text);
@@ -80,6 +103,7 @@ private:
     Terminate terminate_;
     QtMessagePump pump_;
     QPointer<UpdateProgress> progressThread_;
+    std::optional<TestTally> tally_;
 };
 
 }  // namespace zor

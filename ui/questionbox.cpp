@@ -1,6 +1,8 @@
 // questionbox.cpp - the question dialog: Yes (6), No (7) or All (8).
 #include "ui/questionbox.h"
 
+#include "ui/front_window.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -50,7 +52,7 @@ QString TQuestion::question() const {
 
 int TQuestion::ask(const QString& text) {
     setQuestion(text);
-    return exec();
+    return execInFront(*this);
 }
 
 }  // namespace zor

@@ -4,6 +4,7 @@
 #include "platform/folders.h"
 #include "shellview/explistview.h"
 #include "ui/aboutbox.h"
+#include "ui/help_page.h"
 #include "ui/infobox.h"
 #include "ui/packto.h"
 #include "ui/password.h"
@@ -24,9 +25,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -89,6 +92,7 @@ TZOR_Main::TZOR_Main(QtOperationUi::Terminate terminate, std::function<void(int)
     SettingsDialog = std::make_unique<TSettingsDialog>(this);
 
     createControls();
+    inputBlock_ = std::make_unique<InputBlock>(this);
     operationUi_ = std::make_unique<QtOperationUi>(
         OperationWindows {this, Progressform.get(), Question.get(), Decrypt.get(), DirList}, std::move(terminate));
     context_ = std::make_unique<OperationContext>(*operationUi_);
@@ -135,6 +139,7 @@ void TZOR_Main::createControls() {
     DirList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DirList->SetShowHidden(true);
     DirList->SetAutoLaunch(false);
+    DirList->SetAcceptFileDrops(true);
     setCentralWidget(DirList);
     connectDirList();
 
@@ -253,6 +258,20 @@ void TZOR_Main::connectDirList() {
     connect(DirList, &TExpListView::MouseUp, this, [this](Qt::MouseButton) { DirListMouseUp(); });
     connect(DirList, &TExpListView::DblClick, this, &TZOR_Main::DirListDblClick);
     connect(DirList, &TExpListView::KeyPress, this, &TZOR_Main::DirListKeyPress);
+    // Acted on once the drop has ended, so the file manager that dragged is
+    // not kept waiting while the pack-to dialog is open.
+    connect(DirList, &TExpListView::OnDropFiles, this, &TZOR_Main::DirListDropFiles, Qt::QueuedConnection);
+    // Keyboard, right button and Ctrl+A select as a click does.
+    connect(DirList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TZOR_Main::applySelectionRules);
+    connect(DirList, &TExpListView::RowsRefilled, this, [this] {
+        refreshDiskTotals();
+        applySelectionRules();
+    });
+    // Backspace and Alt+Up go up as the Up button does.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::ALT | Qt::Key_Up)}) {
+        auto* up = new QShortcut(keys, this);
+        connect(up, &QShortcut::activated, this, &TZOR_Main::UpButtonClick);
+    }
 }
 
 QString TZOR_Main::panelText(int panel) const { return (panel == 0 ? StatusPanel0 : StatusPanel1)->text(); }
@@ -272,20 +291,6 @@ void TZOR_Main::closeEvent(QCloseEvent* event) {
     else event->ignore();
 }
 
-QString TZOR_Main::findHelpPage() const {
-    // Installed next to the program (bin/../share/doc/zor/help), or, in a
-    // build tree, in the sources' data folder a few levels above the program.
-    const QDir programFolder(QCoreApplication::applicationDirPath());
-    const QString installed = programFolder.absoluteFilePath(QStringLiteral("../share/doc/zor/help/index.html"));
-    if (QFileInfo::exists(installed)) return QDir::cleanPath(installed);
-    QDir folder = programFolder;
-    for (int level = 0; level < 5 && folder.cdUp(); ++level) {
-        const QString candidate = folder.absoluteFilePath(QStringLiteral("data/help/index.html"));
-        if (QFileInfo::exists(candidate)) return candidate;
-    }
-    return QDir::cleanPath(installed);
-}
-
 void TZOR_Main::FormCreate(const QStringList& arguments) {
     context_->settings = EngineSettings {9, 30, 0, 0, static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()))};
     state().InArchive = 0;
@@ -294,7 +299,7 @@ void TZOR_Main::FormCreate(const QStringList& arguments) {
     state().FolderDepth = 0;
     state().ArchivePath.clear();
     state().currentArchiveFolder.clear();
-    state().HelpPath = findHelpPage().toStdString();
+    state().HelpPath = findHelpPage(QCoreApplication::applicationDirPath()).toStdString();
 
     DirList->SetActive(true);
     showFolder(QDir::currentPath());

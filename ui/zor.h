@@ -16,6 +16,7 @@
 
 #include "archive/foreign_archive_listing.h"
 #include "archive/operation_context.h"
+#include "ui/input_block.h"
 #include "ui/qt_operation_ui.h"
 
 #include <QMainWindow>
@@ -102,11 +103,19 @@ public:
     void About1Click();
     void Update1Click();
     void ForeignArchiveRead(const ForeignArchiveEntry& entry);
+    // Files and folders dropped on the list: in a disk folder, one .zor
+    // file is opened; items of one folder are shown selected there and the
+    // pack-to dialog asks for the archive; items of several folders are
+    // refused. Inside an archive a drop does nothing.
+    void DirListDropFiles(const QStringList& paths);
     void RestoreClick();
 
     // The packing and extraction the two folder dialogs start on OK.
     void Initialize_Compression(const QString& archivePath);
     void ExtractArchive(const QString& destinationFolder);
+
+    // True while an operation runs: the window then takes no input.
+    bool inputBlocked() const { return inputBlock_->active(); }
 
     // ---- what the list shows
     TExpListView* dirList() const { return DirList; }
@@ -145,7 +154,6 @@ private:
     void createTray();
     void connectDirList();
     void FormResize();
-    QString findHelpPage() const;
     void openStartupArgument(const QString& argument);
 
     // zor_button_states.cpp
@@ -154,8 +162,14 @@ private:
     void showFolderContextButtons();
     void showZorArchiveButtons();
     bool anyRowSelected() const;
+    // The rule a released mouse button applies, for any change of the selection.
+    void applySelectionRules();
 
     // zor_folder_navigation.cpp
+    void refreshDiskTotals();
+    // After Up, the row of the place just left is the selected one.
+    void selectRowNamed(const QString& caption);
+
     void fillDriveBox();
     void showFolder(const QString& path);
     static int32_t depthOfPath(const QString& absolutePath);
@@ -222,6 +236,7 @@ private:
     QAction* Restore = nullptr;
     bool trayAvailable_ = false;
 
+    std::unique_ptr<InputBlock> inputBlock_;
     std::unique_ptr<QtOperationUi> operationUi_;
     std::unique_ptr<OperationContext> context_;
     std::function<void(int)> exitProgram_;

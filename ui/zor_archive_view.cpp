@@ -20,6 +20,14 @@
 
 namespace zor {
 
+namespace {
+
+// Sorting by a column keeps folders before files, as the listing gives them.
+constexpr int kFolderRows = 0;
+constexpr int kFileRows = 1;
+
+}  // namespace
+
 void TZOR_Main::setArchiveColumns() {
     DirList->SetActive(false);
     DirList->ClearRows();
@@ -57,9 +65,14 @@ TZOR_Main::ArchiveOpening TZOR_Main::enterZorArchive(const QString& path, bool p
 }
 
 void TZOR_Main::ListArchiveFolder() {
+    // The count of entries read is shown as it grows, so the window keeps
+    // being served, and takes no input, while a large header is read.
+    InputBlock::Scope busy(*inputBlock_);
     DirList->ClearRows();
-    const std::optional<ArchiveListing> listing = zor::ListArchiveFolder(
-        *context_, [this](const std::string& text) { StatusPanel0->setText(QString::fromStdString(text)); });
+    const std::optional<ArchiveListing> listing = zor::ListArchiveFolder(*context_, [this](const std::string& text) {
+        StatusPanel0->setText(QString::fromStdString(text));
+        operationUi_->pumpMessages();
+    });
     if (!listing) return;
 
     TdfsSystemImageList& images = DirList->SmallImages();
@@ -68,7 +81,7 @@ void TZOR_Main::ListArchiveFolder() {
     for (const ArchiveListRow& row : listing->folders) {
         DirList->AddRow(QString::fromStdString(row.caption),
                         {QString(), QString(), QLatin1String(kFolderTypeText), QString::fromStdString(row.parentPath)},
-                        folderIcon);
+                        folderIcon, kFolderRows);
     }
     for (const ArchiveListRow& row : listing->files) {
         const QString caption = QString::fromStdString(row.caption);
@@ -76,8 +89,9 @@ void TZOR_Main::ListArchiveFolder() {
         DirList->AddRow(caption,
                         {QString::number(row.size), QString::number(row.packedSize), info.typeName,
                          QString::fromStdString(row.parentPath)},
-                        images.Icon(info.iconIndex));
+                        images.Icon(info.iconIndex), kFileRows);
     }
+    DirList->SortOwnerRows();
     DirList->setUpdatesEnabled(true);
     StatusPanel1->setText(QString::fromStdString(listing->totals));
 }
@@ -100,6 +114,9 @@ void TZOR_Main::leaveArchive() {
 bool TZOR_Main::enterForeignArchive(const QString& path) {
     const std::string file = path.toStdString();
     if (!recogniseForeignArchive(file)) return false;
+    // A compressed tar is read whole to list it: the window is served, and
+    // takes no input, while the count of entries read grows.
+    InputBlock::Scope busy(*inputBlock_);
     setArchiveColumns();
     setToolButtons(false, false, false, false, false);
     DriveBox->setEnabled(false);
@@ -107,13 +124,19 @@ bool TZOR_Main::enterForeignArchive(const QString& path) {
     StatusPanel1->clear();
     state().InForeignArchive = 1;
     ++state().ArchiveLevel;
-    DirList->setUpdatesEnabled(false);
     std::string error;
-    if (!readForeignArchiveDirectory(file, [this](const ForeignArchiveEntry& entry) { ForeignArchiveRead(entry); },
-                                     &error)) {
-        ReportError(kRecoverable, QStringLiteral("%1: %2").arg(path, QString::fromStdString(error)));
-    }
-    DirList->setUpdatesEnabled(true);
+    const auto showCount = [this](uint64_t entries) {
+        StatusPanel0->setText(QLatin1String(kReadingFilesStatus) + QString::number(entries));
+    };
+    const bool complete = readForeignArchiveDirectory(
+        file, [this](const ForeignArchiveEntry& entry) { ForeignArchiveRead(entry); }, &error,
+        [this, &showCount](uint64_t entries) {
+            showCount(entries);
+            operationUi_->pumpMessages();
+        });
+    showCount(static_cast<uint64_t>(DirList->RowCount()));
+    DirList->SortOwnerRows();
+    if (!complete) ReportError(kRecoverable, QStringLiteral("%1: %2").arg(path, QString::fromStdString(error)));
     return true;
 }
 
@@ -121,10 +144,11 @@ void TZOR_Main::ForeignArchiveRead(const ForeignArchiveEntry& entry) {
     TdfsSystemImageList& images = DirList->SmallImages();
     const QString caption = QString::fromStdString(entry.fileName());
     const TdfsSystemImageList::FileInfo info = images.GetFileInfoByName(caption, entry.isFolder);
+    // libarchive does not tell an entry's packed size: the cell stays empty.
     DirList->AddRow(caption,
-                    {QString::number(entry.size), QString::number(entry.packedSize), info.typeName,
+                    {entry.isFolder ? QString() : QString::number(entry.size), QString(), info.typeName,
                      QString::fromStdString(entry.folderPart())},
-                    images.Icon(info.iconIndex));
+                    images.Icon(info.iconIndex), entry.isFolder ? kFolderRows : kFileRows);
 }
 
 void TZOR_Main::openFileFromList(int row) {

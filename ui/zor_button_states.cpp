@@ -13,6 +13,8 @@
 // a click turns them on when something is selected at drive level or
 // below, a released mouse button turns them off when nothing is selected,
 // the list is above drive level, or the first selected item is not on disk.
+// That last rule also follows every other change of the selection (the
+// keyboard, the right button, a folder entered or read again).
 #include "ui/zor.h"
 
 #include "shellview/explistview.h"
@@ -56,7 +58,9 @@ void TZOR_Main::DirListClick() {
     else if (state().FolderDepth >= 0) setPackAndDelete(true);
 }
 
-void TZOR_Main::DirListMouseUp() {
+void TZOR_Main::DirListMouseUp() { applySelectionRules(); }
+
+void TZOR_Main::applySelectionRules() {
     if (state().InArchive || state().InForeignArchive) return;
     const std::vector<int> rows = DirList->SelectedRows();
     const TListShellInfo* first = rows.empty() ? nullptr : DirList->GetShellInfo(rows.front());

@@ -13,6 +13,7 @@
 #include "archive/testing.h"
 #include "shellview/explistview.h"
 #include "ui/archivename.h"
+#include "ui/front_window.h"
 #include "ui/infobox.h"
 #include "ui/packto.h"
 #include "ui/password.h"
@@ -55,6 +56,7 @@ void TZOR_Main::PackButtonClick() {
 }
 
 void TZOR_Main::Initialize_Compression(const QString& archivePath) {
+    InputBlock::Scope busy(*inputBlock_);
     collectSelectedFiles();
     context_->packingPassword.reset();
     if (PasswordBox->passwordSet() && !PasswordBox->passwordText().isEmpty())
@@ -86,26 +88,38 @@ void TZOR_Main::UnPackButtonClick() {
 }
 
 void TZOR_Main::ExtractArchive(const QString& destinationFolder) {
+    InputBlock::Scope busy(*inputBlock_);
     collectArchiveSelection();
     zor::ExtractArchive(*context_, destinationFolder.toStdString());
     context_->listSelection.clear();
 }
 
 void TZOR_Main::TestButtonClick() {
+    InputBlock::Scope busy(*inputBlock_);
     collectArchiveSelection();
-    zor::TestButtonClick(*context_);
+    operationUi_->startTestTally();
+    const OperationOutcome outcome = zor::TestButtonClick(*context_);
+    const TestTally tally = operationUi_->finishTestTally();
     context_->listSelection.clear();
+    // A test that ran to its end says what it found; an abort, a cancelled
+    // password or an archive that could not be read says nothing more.
+    const bool ranToTheEnd =
+        outcome == OperationOutcome::Succeeded || (outcome == OperationOutcome::Failed && !tally.corrupt.empty());
+    if (ranToTheEnd) operationUi_->showTestResult(tally);
 }
 
 void TZOR_Main::LockButtonClick() {
+    InputBlock::Scope busy(*inputBlock_);
     if (lockArchive(*context_) == OperationOutcome::Succeeded) Info->setLocked(true);
 }
 
 void TZOR_Main::Delete1Click() {
+    InputBlock::Scope busy(*inputBlock_);
     collectSelectedFiles();
     deleteSelectedItems(*context_, [this](const std::string& text) {
-        return QMessageBox::question(this, QStringLiteral("Question"), QString::fromStdString(text),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Question"), QString::fromStdString(text),
+                        QMessageBox::Yes | QMessageBox::No, windowInFront(this));
+        return execInFront(box) == QMessageBox::Yes;
     });
     PackButton->setEnabled(false);
 }

@@ -315,28 +315,95 @@ TEST_F(ExpListViewTest, EnterIsReportedAsCharacter13AndFollowsTheCurrentRow) {
     EXPECT_EQ(view.Folder(), scratch.at("inside"));
 }
 
-TEST_F(ExpListViewTest, OwnerRowsHaveNoShellInformationAndSurviveSorting) {
+TEST_F(ExpListViewTest, OwnerRowsHaveNoShellInformationAndLeaveTheFolderOrderAlone) {
     scratch.File("disk-file");
+    scratch.Folder("disk-folder");
     Show(scratch.path());
     QSignalSpy deleted(&view, &TExpListView::OnDeleteShellInfo);
     view.SetActive(false);
     EXPECT_EQ(view.RowCount(), 0);
-    EXPECT_EQ(deleted.count(), 1);
+    EXPECT_EQ(deleted.count(), 2);
+    EXPECT_FALSE(view.header()->isSortIndicatorShown()) << "owner rows start in the order they were added";
 
     view.ClearColumns();
     view.AddColumn("Name", 200);
     view.AddColumn("Packed", 70, Qt::AlignRight);
-    view.AddRow("b.txt", {"12"});
-    view.AddRow("a.txt", {"34"});
+    view.AddRow("b.txt", {"12"}, {}, 1);
+    view.AddRow("a.txt", {"34"}, {}, 1);
     EXPECT_EQ(view.ColumnCount(), 2);
     EXPECT_EQ(view.ColumnWidth(0), 200);
     EXPECT_EQ(view.GetShellInfo(0), nullptr);
     EXPECT_EQ(view.SubItem(1, 1), "34");
-    view.ColumnClick(0);
+    ClickHeader(0);
+    EXPECT_EQ(Captions(), (QStringList{"a.txt", "b.txt"}));
+    ClickHeader(0);
     EXPECT_EQ(Captions(), (QStringList{"b.txt", "a.txt"}));
 
     view.SetActive(true);
-    EXPECT_EQ(Captions(), QStringList{"disk-file"});
+    EXPECT_TRUE(view.SortForward()) << "the folder keeps its own order";
+    EXPECT_TRUE(view.header()->isSortIndicatorShown());
+    EXPECT_EQ(view.header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    EXPECT_EQ(Captions(), (QStringList{"disk-folder", "disk-file"}));
+}
+
+// Owner rows (caption, Size, group) sorted by header clicks: groups first in
+// both directions, numbers as numbers, names without regard to case.
+struct OwnerSortCase {
+    const char* name;
+    std::vector<int> clicks;
+    QStringList expected;
+    Qt::SortOrder arrow;
+};
+
+class OwnerRowSort : public ExpListViewTest, public testing::WithParamInterface<OwnerSortCase> {};
+
+TEST_P(OwnerRowSort, KeepsGroupsFirst) {
+    view.SetActive(false);
+    view.AddColumn("Name", 100);
+    view.AddColumn("Size", 70, Qt::AlignRight);
+    view.AddRow("zeta", {""}, {}, 0);
+    view.AddRow("Alpha", {""}, {}, 0);
+    view.AddRow("big.bin", {"100"}, {}, 1);
+    view.AddRow("Small.txt", {"9"}, {}, 1);
+    view.AddRow("mid.txt", {"20"}, {}, 1);
+    for (int column : GetParam().clicks) ClickHeader(column);
+    EXPECT_EQ(Captions(), GetParam().expected);
+    EXPECT_TRUE(view.header()->isSortIndicatorShown());
+    EXPECT_EQ(view.header()->sortIndicatorOrder(), GetParam().arrow);
+    EXPECT_EQ(view.header()->sortIndicatorSection(), GetParam().clicks.back());
+    // Rows added later (the next folder of an archive) follow the same order.
+    view.ClearRows();
+    view.AddRow("b", {"2"}, {}, 1);
+    view.AddRow("a", {"1"}, {}, 1);
+    view.AddRow("dir", {""}, {}, 0);
+    view.SortOwnerRows();
+    EXPECT_EQ(view.Caption(0), "dir");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExpListView, OwnerRowSort,
+    testing::Values(
+        OwnerSortCase {"NameAscending", {0}, {"Alpha", "zeta", "big.bin", "mid.txt", "Small.txt"}, Qt::AscendingOrder},
+        OwnerSortCase {"NameDescending", {0, 0}, {"zeta", "Alpha", "Small.txt", "mid.txt", "big.bin"}, Qt::DescendingOrder},
+        OwnerSortCase {"SizeAscending", {1}, {"zeta", "Alpha", "Small.txt", "mid.txt", "big.bin"}, Qt::AscendingOrder},
+        OwnerSortCase {"SizeDescending", {0, 1, 1}, {"Alpha", "zeta", "big.bin", "mid.txt", "Small.txt"}, Qt::DescendingOrder}),
+    [](const testing::TestParamInfo<OwnerSortCase>& info) { return info.param.name; });
+
+TEST_F(ExpListViewTest, EnterWithNoSelectedCurrentRowGoesOnToTheWindowAndARescanIsReported) {
+    scratch.Folder("inside");
+    Show(scratch.path());
+    QSignalSpy keys(&view, &TExpListView::KeyPress);
+    QSignalSpy refills(&view, &TExpListView::RowsRefilled);
+    view.clearSelection();
+    // Only the focus frame on the row: not chosen.
+    view.selectionModel()->setCurrentIndex(view.model()->index(RowOf("inside"), 0), QItemSelectionModel::NoUpdate);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &enter);
+    EXPECT_FALSE(enter.isAccepted()) << "a dialog's default button gets it";
+    EXPECT_EQ(keys.count(), 0);
+    EXPECT_EQ(view.Folder(), scratch.path());
+    view.Rescan();
+    EXPECT_EQ(refills.count(), 1);
 }
 
 TEST_F(ExpListViewTest, ColumnsShareTheWidthEqually) {

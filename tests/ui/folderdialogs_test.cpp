@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QApplication>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -206,6 +208,39 @@ TEST_F(FolderDialogTest, UnPackToUpHasTheSameFloorSoOpeningFoldersReachesOkAgain
     EXPECT_EQ(box.browser()->folder(), workPath_);
     EXPECT_EQ(box.dialogDepth(), FolderChoiceDialog::kLowestDepth + components.size());
     EXPECT_TRUE(child<QPushButton>(box, "OK")->isEnabled());
+}
+
+// Both dialogs are finished from the keyboard: Enter opens the selected
+// folder, Enter with none selected (as after opening one) is OK, and Tab
+// leaves the folder list for the buttons.
+TEST_F(FolderDialogTest, BothDialogsAreFinishedFromTheKeyboard) {
+    TPackToBox packTo;
+    TUnPackToBox unpackTo;
+    QSignalSpy packs(&packTo, &TPackToBox::packRequested);
+    QSignalSpy unpacks(&unpackTo, &TUnPackToBox::unpackRequested);
+    for (FolderChoiceDialog* dialog : {static_cast<FolderChoiceDialog*>(&packTo), static_cast<FolderChoiceDialog*>(&unpackTo)}) {
+        dialog->prepareToShow(3);
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        QApplication::setActiveWindow(dialog);
+        TExpListView* view = dynamic_cast<ShellFolderBrowser*>(dialog->browser())->view();
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), dialog->findChild<QPushButton*>("OK")) << "Tab goes from the list to OK";
+        view->setFocus();
+        ASSERT_EQ(view->Caption(view->currentIndex().row()), "inner") << "the focus frame is on the row";
+        QTest::keyClick(view, Qt::Key_Space);
+        QTest::keyClick(view, Qt::Key_Return);
+        EXPECT_EQ(dialog->browser()->folder(), workPath_ + "/inner");
+        EXPECT_TRUE(dialog->isVisible());
+        QTest::keyClick(view, Qt::Key_Return);
+        EXPECT_FALSE(dialog->isVisible()) << "the second Enter is OK";
+        EXPECT_EQ(dialog->result(), mrOk);
+    }
+    ASSERT_EQ(packs.count(), 1);
+    EXPECT_EQ(packs.at(0).at(0).toString(), workPath_ + "/inner/.zor");
+    ASSERT_EQ(unpacks.count(), 1);
+    EXPECT_EQ(unpacks.at(0).at(0).toString(), workPath_ + "/inner");
 }
 
 }  // namespace

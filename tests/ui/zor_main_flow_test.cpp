@@ -100,7 +100,12 @@ TEST_F(MainWindowFlowTest, PackBrowseTestUnpackLockAndInfo) {
         window.TestButtonClick();
         selectRows(list, {"sub"});
         window.TestButtonClick();
-        EXPECT_TRUE(answerer.seen().empty()) << answerer.messages().join("; ").toStdString();
+        // Each test ends with its result: all four files, then the two inside sub.
+        EXPECT_EQ(answerer.messages(), QStringList({"4 files tested: all are OK.", "2 files tested: all are OK."}));
+        ASSERT_EQ(answerer.seen().size(), 2u);
+        EXPECT_EQ(answerer.seen()[0].objectName, "TestResultBox");
+        EXPECT_EQ(answerer.seen()[0].title, "Test");
+        EXPECT_EQ(answerer.seen()[0].icon, QMessageBox::Information);
         EXPECT_TRUE(list.isEnabled());
         EXPECT_FALSE(window.progressForm()->isVisible());
     }
@@ -148,7 +153,8 @@ TEST_F(MainWindowFlowTest, PackBrowseTestUnpackLockAndInfo) {
     EXPECT_EQ(window.state().InArchive, 0);
     EXPECT_EQ(list.Folder(), root_);
     EXPECT_EQ(window.panelText(0), root_);
-    EXPECT_FALSE(fixture.enabled("PackButton"));
+    EXPECT_EQ(list.SelectedRows(), std::vector<int>({rowOf(list, "backup.zor")}));
+    EXPECT_TRUE(fixture.enabled("PackButton"));
 }
 
 TEST_F(MainWindowFlowTest, APasswordSetInTheMenuProtectsTheNextArchive) {
@@ -182,7 +188,8 @@ TEST_F(MainWindowFlowTest, APasswordSetInTheMenuProtectsTheNextArchive) {
     });
     window.TestButtonClick();
     window.TestButtonClick();
-    EXPECT_EQ(answerer.messages(), QStringList({"Password is not correct!"}));
+    EXPECT_EQ(answerer.messages(), QStringList({"Password is not correct!", "4 files tested: all are OK."}))
+        << "a test that stopped at the password shows no result";
     EXPECT_TRUE(answerer.allAnswered());
 
     // Unchecking the menu item forgets the password.
@@ -279,8 +286,10 @@ TEST_F(MainWindowFlowTest, DamagedEntryIsReportedAndTestingGoesOn) {
     fixture.window->TestButtonClick();
     ASSERT_FALSE(answerer.messages().isEmpty());
     EXPECT_TRUE(answerer.allAnswered());
-    EXPECT_EQ(answerer.messages().last(), "src\\a.txt is corrupt");
     EXPECT_EQ(answerer.messages().count("src\\a.txt is corrupt"), 1) << "answered once, with its own OK";
+    // The result names the corrupt file; the others were tested too.
+    EXPECT_EQ(answerer.messages().last(), "4 files tested, 1 corrupt:\nsrc\\a.txt");
+    EXPECT_EQ(answerer.seen().back().icon, QMessageBox::Warning);
     EXPECT_TRUE(fixture.list().isEnabled());
     EXPECT_FALSE(fixture.window->progressForm()->isVisible());
 }

@@ -15,6 +15,9 @@
 #include <QTextBrowser>
 #include <QUrl>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zor::test {
 namespace {
 
@@ -159,7 +162,8 @@ TEST_F(MainWindowSupportTest, AbortWorksWhilePackingAndTesting) {
 }
 
 TEST(SingleInstanceTest, ASecondCopyReachesTheFirstAndAsksItToComeToTheFront) {
-    const QString name = QStringLiteral("zor-test-%1").arg(QCoreApplication::applicationPid());
+    QTemporaryDir folder;
+    const QString name = folder.filePath(QStringLiteral("zor-test"));
     SingleInstance first(name);
     SingleInstance second(name);
     EXPECT_FALSE(second.notifyRunningCopy(200)) << "nobody listens yet";
@@ -171,9 +175,46 @@ TEST(SingleInstanceTest, ASecondCopyReachesTheFirstAndAsksItToComeToTheFront) {
     EXPECT_FALSE(second.listen()) << "the name is taken while the first copy runs";
 }
 
-TEST(SingleInstanceTest, NamedAfterTheProgramAndTheUser) {
-    EXPECT_TRUE(SingleInstance::defaultServerName().startsWith("ZOR 2.00-"));
-    EXPECT_GT(SingleInstance::defaultServerName().size(), QString("ZOR 2.00-").size());
+TEST(SingleInstanceTest, NamedAfterTheProgramAndTheUserInAFolderOfTheirOwn) {
+    const QString name = SingleInstance::defaultServerName();
+    const QFileInfo socket(name);
+    EXPECT_TRUE(socket.fileName().startsWith("ZOR 2.00-")) << name.toStdString();
+    EXPECT_GT(socket.fileName().size(), QString("ZOR 2.00-").size());
+    struct stat folder {};
+    ASSERT_EQ(::lstat(QFile::encodeName(socket.absolutePath()).constData(), &folder), 0);
+    EXPECT_TRUE(S_ISDIR(folder.st_mode));
+    EXPECT_EQ(folder.st_uid, ::getuid());
+    EXPECT_EQ(folder.st_mode & 077, 0u);
+}
+
+// $XDG_RUNTIME_DIR is used only when it is the user's own folder, closed to others.
+TEST(SingleInstanceTest, ARuntimeFolderOpenToOthersIsNotUsed) {
+    QTemporaryDir runtime;
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    EXPECT_EQ(SingleInstance::socketFolder(), runtime.path());
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0777);
+    EXPECT_NE(SingleInstance::socketFolder(), runtime.path());
+    EXPECT_FALSE(SingleInstance::socketFolder().isEmpty()) << "the folder of the user's own instead";
+    if (saved.isNull()) qunsetenv("XDG_RUNTIME_DIR");
+    else qputenv("XDG_RUNTIME_DIR", saved);
+}
+
+// A socket file of another user at the name is neither handed over to nor replaced.
+TEST(SingleInstanceTest, ASocketOfAnotherUserIsNeverHandedOverTo) {
+    if (::getuid() != 0) GTEST_SKIP() << "making a file of another user needs root";
+    QTemporaryDir folder;
+    const QString name = folder.filePath("ZOR 2.00-someone");
+    SingleInstance stranger(name);
+    ASSERT_TRUE(stranger.listen());
+    QSignalSpy activations(&stranger, &SingleInstance::activationRequested);
+    ASSERT_EQ(::chown(QFile::encodeName(name).constData(), 65534, 65534), 0);
+    SingleInstance later(name);
+    EXPECT_FALSE(later.notifyRunningCopy(300));
+    EXPECT_FALSE(later.listen());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(activations.count(), 0);
 }
 
 TEST_F(MainWindowSupportTest, ASecondCopyBringsTheWindowBackFromTheTray) {

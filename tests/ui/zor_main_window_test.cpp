@@ -140,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
                          doubleClick(f, "backup.zor");
                          f.window->UpButtonClick();
                      },
-                     {false, false, false, false, false, true}},
+                     // The archive left is the row selected, so Pack may pack it.
+                     {true, false, false, false, false, true}},
         ContextCase {"ForeignArchiveLeftWithUp", false,
                      [](WindowFixture& f) {
                          doubleClick(f, "bundle.zip");
