@@ -122,7 +122,9 @@ TEST_F(PackAtTerminal, ASecondCtrlCEndsPackingAtOnceAndLeavesNothingBeside) {
     const CliResult result = pack.wait();
     if (result.status == 0) GTEST_SKIP() << "packing ended before Ctrl+C arrived";
     // The first Ctrl+C may already have ended packing as an abort (130) before the second came.
-    if (result.status != 130) EXPECT_EQ(result.status, -1) << "ended by the signal: " << result.err;
+    if (result.status != 130) {
+        EXPECT_EQ(result.status, -1) << "ended by the signal: " << result.err;
+    }
     EXPECT_EQ(namesBeside(), std::vector<std::string>{"archive.zor"});
 }
 
