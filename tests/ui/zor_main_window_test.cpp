@@ -260,6 +260,16 @@ TEST_F(MainWindowTest, StartUpArgumentOpensAValidArchiveWithFiveColumns) {
     EXPECT_EQ(fixture.window->panelText(1), "Total 1 folder ");
 }
 
+// An archive that keeps exact names shows them, not the lower-case names the plain records hold.
+TEST_F(MainWindowTest, AnArchiveShowsTheExactNamesItKeeps) {
+    writeFile(root_ + "/Photos/README", "upper");
+    writeFile(root_ + "/Photos/readme", "lower");
+    packArchive(root_, {"Photos"}, root_ + "/exact.zor");
+    WindowFixture fixture(root_, {root_ + "/exact.zor"});
+    EXPECT_EQ(captions(fixture.list()), QStringList({"Photos"}));
+    EXPECT_EQ(fixture.window->panelText(1), "Total 1 folder ");
+}
+
 TEST_F(MainWindowTest, StartUpArgumentsThatAreNoArchiveLeaveTheFolderSilently) {
     for (const QString& argument : {root_ + "/BACKUP.ZOR", root_ + "/notes.txt", root_ + "/missing.zor"}) {
         QFile::copy(root_ + "/backup.zor", root_ + "/BACKUP.ZOR");
