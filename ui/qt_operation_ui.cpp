@@ -60,10 +60,12 @@ void showMessageBox(QWidget* owner, QMessageBox::Icon icon, const std::string& t
 }
 
 bool askYesNo(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& objectName,
-              const std::string& text, const QString& note = {}) {
+              const std::string& text, const QString& note = {},
+              QMessageBox::StandardButton byDefault = QMessageBox::Yes) {
     QMessageBox box(icon, caption, fromLocal(text), QMessageBox::Yes | QMessageBox::No, windowInFront(owner));
     box.setObjectName(objectName);
     box.setInformativeText(note);
+    box.setDefaultButton(byDefault);
     return execInFront(box) == QMessageBox::Yes;
 }
 
@@ -118,11 +120,13 @@ bool QtOperationUi::confirmReadOnlyOverwrite(const std::string& text) {
 }
 
 bool QtOperationUi::confirmArchiveOverwrite(const std::string& path, bool isArchive) {
-    // Replacing a file that is not an archive at all is worth a second look.
+    // Replacing a file that is not an archive at all is worth a second look:
+    // a careless Enter keeps it.
     return askYesNo(windows_.owner, isArchive ? QMessageBox::Question : QMessageBox::Warning,
                     QStringLiteral("Question"), QStringLiteral("ArchiveOverwriteQuestion"),
                     "File " + path + " already exists. Overwrite ?",
-                    isArchive ? QString() : QStringLiteral("It is not a ZOR archive."));
+                    isArchive ? QString() : QStringLiteral("It is not a ZOR archive."),
+                    isArchive ? QMessageBox::Yes : QMessageBox::No);
 }
 
 void QtOperationUi::reportOmissions(const std::vector<std::string>& lines) {

@@ -254,15 +254,22 @@ TEST_F(DesktopTest, PackingOntoAnExistingNameAsksAndNamesAFileThatIsNoArchive) {
         for (const QMessageBox::StandardButton press : {QMessageBox::Yes, QMessageBox::No}) {
             ModalAnswerer answerer;
             QString note;
+            QAbstractButton* byDefault = nullptr;
+            QAbstractButton* no = nullptr;
             answerer.then([&](QWidget* box) {
-                note = qobject_cast<QMessageBox*>(box)->informativeText();
-                qobject_cast<QMessageBox*>(box)->button(press)->click();
+                auto* question = qobject_cast<QMessageBox*>(box);
+                note = question->informativeText();
+                byDefault = question->defaultButton();
+                no = question->button(QMessageBox::No);
+                question->button(press)->click();
             });
             EXPECT_EQ(ui.confirmArchiveOverwrite("/x/report.zor", isArchive), press == QMessageBox::Yes);
             ASSERT_EQ(answerer.seen().size(), 1u);
             EXPECT_EQ(answerer.seen().front().text, "File /x/report.zor already exists. Overwrite ?");
             EXPECT_EQ(answerer.seen().front().title, "Question");
             EXPECT_EQ(note, isArchive ? "" : "It is not a ZOR archive.");
+            // Enter keeps a file that is no archive.
+            EXPECT_EQ(byDefault == no, !isArchive);
         }
     }
 }
