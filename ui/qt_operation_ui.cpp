@@ -2,6 +2,7 @@
 #include "ui/qt_operation_ui.h"
 
 #include "archive/archive_header.h"
+#include "platform/signal_cleanup.h"
 #include "shellview/explistview.h"
 #include "ui/passworddecrypt.h"
 #include "ui/progressbox.h"
@@ -73,7 +74,11 @@ bool askYesNo(QWidget* owner, QMessageBox::Icon icon, const QString& caption, co
 
 QtOperationUi::QtOperationUi(OperationWindows windows, Terminate terminate)
     : windows_(windows), terminate_(std::move(terminate)) {
-    if (!terminate_) terminate_ = [](int status) { std::_Exit(status); };
+    // Ending at once skips every destructor: the part files of files being written go first.
+    if (!terminate_) terminate_ = [](int status) {
+        removePartFilesNow();
+        std::_Exit(status);
+    };
 }
 
 QtOperationUi::~QtOperationUi() { stopProgressUpdates(); }
