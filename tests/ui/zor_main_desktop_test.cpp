@@ -162,6 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Interference>& info) { return info.param.name; });
 
 TEST_F(DesktopTest, AbortStaysLiveWhileTheWindowIsBlocked) {
+    // Large enough that packing outlasts several pumps even on an idle machine.
+    writeFile(root_ + "/big/one.bin", noise(12'000'000, 2));
     WindowFixture fixture(root_);
     TZOR_Main& window = *fixture.window;
     bool clicked = false;
@@ -172,7 +174,7 @@ TEST_F(DesktopTest, AbortStaysLiveWhileTheWindowIsBlocked) {
         QTest::mouseClick(window.progressForm()->findChild<QPushButton*>("Abort"), Qt::LeftButton);
     });
     poll.start(1);
-    pack(fixture, {"data"}, "aborted");
+    pack(fixture, {"big"}, "aborted");
     EXPECT_TRUE(clicked);
     EXPECT_FALSE(QFileInfo::exists(root_ + "/aborted.zor"));
 }
