@@ -18,6 +18,15 @@
 
 namespace zor::test {
 
+// Replaces the (forked) process with zor-cli run with `args`; 127 when it cannot be started.
+[[noreturn]] inline void execCli(const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(ZOR_CLI_PATH, argv.data());
+    ::_exit(127);
+}
+
 struct CliResult {
     int status = -1;  // the exit status; -1 when it did not exit normally
     std::string out;
@@ -37,11 +46,7 @@ public:
         redirect(in, O_RDONLY, STDIN_FILENO);
         redirect(out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO);
         redirect(err, O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(ZOR_CLI_PATH, argv.data());
-        ::_exit(127);
+        execCli(args);
     }
 
     void interrupt() const { ::kill(pid_, SIGINT); }
@@ -123,11 +128,7 @@ public:
         const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (outFd < 0 || errFd < 0) ::_exit(126);
         if (::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0) ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(ZOR_CLI_PATH, argv.data());
-        ::_exit(127);
+        execCli(args);
     }
     ~CliOnTerminal() {
         if (pid_ > 0 && !finished_) {
@@ -218,11 +219,7 @@ public:
         if (::chdir(folder.c_str()) != 0 || errFd < 0 || ::dup2(in, STDIN_FILENO) < 0 ||
             ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(errFd, STDERR_FILENO) < 0)
             ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(ZOR_CLI_PATH, argv.data());
-        ::_exit(127);
+        execCli(args);
     }
 
     pid_t pid() const { return pid_; }
@@ -305,11 +302,7 @@ inline CliResult runCliWithErrorOnTerminal(const std::string& folder, const std:
         if (tty < 0 || none < 0 || outFd < 0 || ::chdir(folder.c_str()) != 0) ::_exit(126);
         if (::dup2(none, STDIN_FILENO) < 0 || ::dup2(outFd, STDOUT_FILENO) < 0 || ::dup2(tty, STDERR_FILENO) < 0)
             ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(ZOR_CLI_PATH, argv.data());
-        ::_exit(127);
+        execCli(args);
     }
     char buffer[4096];
     int status = 0;

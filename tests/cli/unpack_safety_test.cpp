@@ -34,11 +34,7 @@ public:
             const int err = ::open(errPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (err < 0 || ::dup2(input[0], STDIN_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0) ::_exit(126);
             ::close(input[1]);
-            std::vector<char*> argv{const_cast<char*>(ZOR_CLI_PATH)};
-            for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            ::execv(ZOR_CLI_PATH, argv.data());
-            ::_exit(127);
+            execCli(args);
         }
         ::close(input[0]);
         answers_ = input[1];
