@@ -35,8 +35,6 @@ namespace zor {
 
 namespace {
 
-constexpr uint8_t kBlockMagic[6] = {0x32, 0x42, 0x60, 0x27, 0x54, 0x60};
-constexpr uint8_t kEndMagic[6] = {0x17, 0x72, 0x45, 0x38, 0x50, 0x90};
 constexpr int32_t kRun1 = 0;
 constexpr int32_t kRun2 = 1;
 constexpr int32_t kMtfStoreSize = 4096;
@@ -90,7 +88,7 @@ void buildByteMap(DecoderState& s) {
 }
 
 void undoSelectorMoveToFront(DecoderState& s) {
-    uint8_t list[DecoderState::kMaxTables];
+    uint8_t list[kMaxTables];
     for (int32_t t = 0; t < s.save.tableCount; ++t) list[t] = static_cast<uint8_t>(t);
     for (int32_t i = 0; i < s.save.selectorCount; ++i) {
         int32_t v = s.selectorIndices[i];
@@ -256,7 +254,7 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
         if (!resuming) {
             if (groupLeft == 0) {
                 if (++groupNumber >= selectorCount) return leave(DATA_ERROR);
-                groupLeft = DecoderState::kGroupSize;
+                groupLeft = kGroupSize;
                 table = s.selectors[groupNumber];
                 minLen = s.minLength[table];
                 limit = s.limit[table];
@@ -265,7 +263,7 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
                 lookup = s.lookup[table];
             }
             --groupLeft;
-            if (bits < DecoderState::kMaxCodeLength) {
+            if (bits < kMaxCodeLength) {
                 if (inEnd - next >= 8) {
                     // The same bytes as one at a time (up to 57 to 64 bits
                     // buffered), in one load.
@@ -281,9 +279,9 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
                 }
             }
         }
-        if (!resuming && bits >= DecoderState::kMaxCodeLength) {
-            const uint32_t next20 = static_cast<uint32_t>(buffer >> (bits - DecoderState::kMaxCodeLength)) & 0xFFFFF;
-            const uint16_t entry = lookup[next20 >> (DecoderState::kMaxCodeLength - DecoderState::kLookupBits)];
+        if (!resuming && bits >= kMaxCodeLength) {
+            const uint32_t next20 = static_cast<uint32_t>(buffer >> (bits - kMaxCodeLength)) & 0xFFFFF;
+            const uint16_t entry = lookup[next20 >> (kMaxCodeLength - DecoderState::kLookupBits)];
             if (entry != 0) {
                 symbol = entry & 511;
                 bits -= entry >> 9;
@@ -312,14 +310,14 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
                 // No code is longer than 20 bits: once 20 bits match none,
                 // they decide, and a 21st is never waited for (the lookup
                 // above decides the same from the same 20 bits).
-                if (v.codeLength == DecoderState::kMaxCodeLength) return leave(DATA_ERROR);
+                if (v.codeLength == kMaxCodeLength) return leave(DATA_ERROR);
                 ++v.codeLength;
                 int32_t bit;
                 if (!pull(1, bit)) return leave(OK);
                 v.codeValue = v.codeValue * 2 + bit;
             }
             const int32_t k = v.codeValue - base[v.codeLength];
-            if (k < 0 || k >= DecoderState::kMaxAlphaSize) return leave(DATA_ERROR);
+            if (k < 0 || k >= kMaxAlphabet) return leave(DATA_ERROR);
             symbol = perm[k];
         }
         v.symbol = symbol;
@@ -377,7 +375,7 @@ int32_t readCodeLengths(DecoderState& s) {
     // running length must be a legal code length.
     auto beforeContinueBit = [&]() {
         s.stream->pump.tick();
-        return v.currentLength >= 1 && v.currentLength <= DecoderState::kMaxCodeLength;
+        return v.currentLength >= 1 && v.currentLength <= kMaxCodeLength;
     };
     int32_t bit;
     for (;;) {
@@ -429,8 +427,8 @@ int32_t decodeStep(DecoderState& s) {
             break;
         case LEVEL:
             if (!readBits(s, 8, value)) return OK;
-            if (value < '1' || value > '9') return DATA_ERROR_MAGIC;
-            s.blockSizeLevel = value - '0';
+            if (value < levelDigit(kMinLevel) || value > levelDigit(kMaxLevel)) return DATA_ERROR_MAGIC;
+            s.blockSizeLevel = value - levelDigit(0);
             if (!allocateBlockStore(s)) return MEM_ERROR;
             s.step = BLOCK_MAGIC_1;
             break;
@@ -506,13 +504,13 @@ int32_t decodeStep(DecoderState& s) {
             break;
         case SELECTOR_1:
             if (!readBits(s, 3, v.tableCount)) return OK;
-            if (v.tableCount < 2 || v.tableCount > DecoderState::kMaxTables) return DATA_ERROR;
+            if (v.tableCount < 2 || v.tableCount > kMaxTables) return DATA_ERROR;
             s.step = SELECTOR_2;
             break;
         case SELECTOR_2:
             if (!readBits(s, 15, v.selectorCount)) return OK;
             // The field allows 32767, the selector store holds 18002.
-            if (v.selectorCount < 1 || v.selectorCount > DecoderState::kMaxSelectors) return DATA_ERROR;
+            if (v.selectorCount < 1 || v.selectorCount > kMaxSelectors) return DATA_ERROR;
             v.i = 0;
             v.j = 0;
             s.step = SELECTOR_3;

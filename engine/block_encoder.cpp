@@ -21,8 +21,6 @@ namespace zor {
 
 namespace {
 
-constexpr uint8_t kBlockMagic[6] = {0x32, 0x42, 0x60, 0x27, 0x54, 0x60};
-constexpr uint8_t kEndMarker[6] = {0x17, 0x72, 0x45, 0x38, 0x50, 0x90};
 constexpr uint16_t RUN1 = 0;
 constexpr uint16_t RUN2 = 1;
 
@@ -285,13 +283,13 @@ void encodeBlock(EncoderState& s, bool last) {
     if (s.blockNumber == 1) {
         s.bits.startBits();
         for (uint8_t b : {uint8_t{0x00}, uint8_t{0x00}, uint8_t{0x00}}) s.bits.putByte(b);
-        s.bits.putByte(static_cast<uint8_t>(0x30 + s.blockSizeLevel));
+        s.bits.putByte(levelDigit(s.blockSizeLevel));
     }
 
     if (s.blockLength > 0) writeSortedBlock(s);
 
     if (last) {
-        for (uint8_t b : kEndMarker) s.bits.putByte(b);
+        for (uint8_t b : kEndMagic) s.bits.putByte(b);
         s.bits.putUInt32(s.streamCrc);
         s.bits.finishBits();
     }

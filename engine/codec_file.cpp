@@ -7,6 +7,7 @@
 
 #include "engine/compress_stream.h"
 #include "engine/decompress_stream.h"
+#include "engine/stream_format.h"
 
 namespace zor {
 
@@ -53,7 +54,7 @@ bool atEndOfFile(std::FILE* file) {
 CodecFile* fileWriteOpen(int32_t* status, std::FILE* file, int32_t blockSizeLevel, int32_t verbosity,
                          int32_t workFactor, MessagePump pump) {
     setStatus(status, nullptr, OK);
-    if (!file || blockSizeLevel < 1 || blockSizeLevel > 9 || workFactor < 0 || workFactor > 250 || verbosity < 0 ||
+    if (!file || blockSizeLevel < kMinLevel || blockSizeLevel > kMaxLevel || workFactor < 0 || workFactor > kMaxWorkFactor || verbosity < 0 ||
         verbosity > 4) {
         setStatus(status, nullptr, ARGUMENT_ERROR);
         return nullptr;

@@ -118,7 +118,7 @@ bool runEncoder(EncoderState& s) {
 
 int32_t compressInit(CodecStream* stream, int32_t blockSizeLevel, int32_t verbosity, int32_t workFactor) {
     if (!configurationIsSound()) return CONFIG_ERROR;
-    if (!stream || blockSizeLevel < 1 || blockSizeLevel > 9 || workFactor < 0 || workFactor > 250)
+    if (!stream || blockSizeLevel < kMinLevel || blockSizeLevel > kMaxLevel || workFactor < 0 || workFactor > kMaxWorkFactor)
         return ARGUMENT_ERROR;
     if (workFactor == 0) workFactor = 30;
     installDefaultCallbacks(*stream);

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "engine/codec.h"
+#include "engine/stream_format.h"
 
 namespace zor {
 
@@ -79,12 +80,6 @@ struct DecoderSaveArea {
 inline constexpr uint32_t kDecoderSignature = 0x52434544u;  // "DECR"
 
 struct DecoderState {
-    static constexpr int32_t kBlockUnit = 100000;  // block positions per level
-    static constexpr int32_t kMaxTables = 6;
-    static constexpr int32_t kMaxAlphaSize = 258;
-    static constexpr int32_t kMaxSelectors = 18002;
-    static constexpr int32_t kMaxCodeLength = 20;
-    static constexpr int32_t kGroupSize = 50;
     static constexpr int32_t kLimitRows = kMaxCodeLength + 3;
     // Codes up to this many bits are decoded by one table lookup.
     static constexpr int32_t kLookupBits = 10;
@@ -147,10 +142,10 @@ struct DecoderState {
 
     uint8_t selectors[kMaxSelectors] = {};
     uint8_t selectorIndices[kMaxSelectors] = {};
-    uint8_t codeLengths[kMaxTables][kMaxAlphaSize] = {};
+    uint8_t codeLengths[kMaxTables][kMaxAlphabet] = {};
     int32_t limit[kMaxTables][kLimitRows] = {};
     int32_t base[kMaxTables][kLimitRows] = {};
-    int32_t perm[kMaxTables][kMaxAlphaSize] = {};
+    int32_t perm[kMaxTables][kMaxAlphabet] = {};
     int32_t minLength[kMaxTables] = {};
     // Per table and next kLookupBits bits: (code length << 9) | symbol, or 0
     // when the code is longer or the bits need the careful path.
@@ -173,8 +168,8 @@ struct DecoderState {
 };
 
 // Sizes in bytes of the block store parts at a level.
-inline constexpr int32_t chainBytes(int32_t level) { return DecoderState::kBlockUnit * level * 4; }
-inline constexpr int32_t chainLowBytes(int32_t level) { return DecoderState::kBlockUnit * level * 2; }
-inline constexpr int32_t chainHighBytes(int32_t level) { return (DecoderState::kBlockUnit * level + 1) / 2; }
+inline constexpr int32_t chainBytes(int32_t level) { return kBlockUnit * level * 4; }
+inline constexpr int32_t chainLowBytes(int32_t level) { return kBlockUnit * level * 2; }
+inline constexpr int32_t chainHighBytes(int32_t level) { return (kBlockUnit * level + 1) / 2; }
 
 }  // namespace zor

@@ -15,14 +15,10 @@
 
 #include "engine/bit_writer.h"
 #include "engine/codec.h"
+#include "engine/stream_format.h"
 
 namespace zor {
 
-inline constexpr int32_t kMaxTables = 6;
-inline constexpr int32_t kMaxAlphabet = 258;
-inline constexpr int32_t kMaxSelectors = 18002;
-inline constexpr int32_t kGroupSize = 50;
-inline constexpr int32_t kMaxCodeLength = 20;
 inline constexpr int32_t kBucketCount = 65537;
 inline constexpr int32_t kOvershoot = 34;  // bytes past the text that a rotation comparison may read
 
@@ -90,8 +86,8 @@ struct EncoderState {
 };
 
 // Bytes of each work area at a block size level (1 to 9).
-inline constexpr uint32_t workABytes(int32_t level) { return 100000u * static_cast<uint32_t>(level) * 4u; }
-inline constexpr uint32_t workBBytes(int32_t level) { return (100000u * static_cast<uint32_t>(level) + 34u) * 4u; }
+inline constexpr uint32_t workABytes(int32_t level) { return static_cast<uint32_t>(kBlockUnit) * static_cast<uint32_t>(level) * 4u; }
+inline constexpr uint32_t workBBytes(int32_t level) { return (static_cast<uint32_t>(kBlockUnit) * static_cast<uint32_t>(level) + 34u) * 4u; }
 inline constexpr uint32_t bucketTableBytes() { return kBucketCount * 4u; }
 
 // Points the record at its work areas (sized as above) and sets the views.
@@ -104,7 +100,7 @@ inline void attachWorkAreas(EncoderState& s, uint32_t* workA, uint32_t* workB, u
     s.symbols = reinterpret_cast<uint16_t*>(workA);
     s.blockText = reinterpret_cast<uint8_t*>(workB);
     s.blockSizeLevel = level;
-    s.blockLimit = 100000 * level - 19;
+    s.blockLimit = kBlockUnit * level - 19;
 }
 
 }  // namespace zor

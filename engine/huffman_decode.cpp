@@ -32,7 +32,7 @@ void buildDecodeTables(int32_t* limit, int32_t* base, int32_t* perm, const uint8
     for (int32_t n = minLen; n <= maxLen; ++n)
         for (int32_t s = 0; s < alphaSize; ++s)
             if (lengths[s] == n) perm[p++] = s;
-    std::fill(perm + p, perm + DecoderState::kMaxAlphaSize, DecoderState::kNoSymbol);
+    std::fill(perm + p, perm + kMaxAlphabet, DecoderState::kNoSymbol);
 
     std::fill(base, base + kRows, 0);
     for (int32_t s = 0; s < alphaSize; ++s) ++base[lengths[s] + 1];
@@ -62,7 +62,7 @@ void buildLookupTable(uint16_t* lookup, const int32_t* limit, const int32_t* bas
         for (int64_t pattern = filled; pattern < end; ++pattern) {
             const int64_t k = (pattern >> (kBits - n)) - base[n];
             lookup[pattern] =
-                k >= 0 && k < DecoderState::kMaxAlphaSize ? static_cast<uint16_t>((n << 9) | perm[k]) : 0;
+                k >= 0 && k < kMaxAlphabet ? static_cast<uint16_t>((n << 9) | perm[k]) : 0;
         }
         filled = std::max(filled, end);
     }
@@ -71,15 +71,15 @@ void buildLookupTable(uint16_t* lookup, const int32_t* limit, const int32_t* bas
 
 DecodedCode decodeCode(uint32_t next20, const int32_t* limit, const int32_t* base, const int32_t* perm,
                        int32_t minLen) {
-    for (int32_t n = minLen; n <= DecoderState::kMaxCodeLength; ++n) {
-        const int32_t value = static_cast<int32_t>(next20 >> (DecoderState::kMaxCodeLength - n));
+    for (int32_t n = minLen; n <= kMaxCodeLength; ++n) {
+        const int32_t value = static_cast<int32_t>(next20 >> (kMaxCodeLength - n));
         if (value <= limit[n]) {
             const int32_t k = value - base[n];
-            if (k < 0 || k >= DecoderState::kMaxAlphaSize) return {-1, n};
+            if (k < 0 || k >= kMaxAlphabet) return {-1, n};
             return {perm[k], n};
         }
     }
-    return {-1, DecoderState::kMaxCodeLength};
+    return {-1, kMaxCodeLength};
 }
 
 }  // namespace zor

@@ -236,7 +236,7 @@ bool readOutText(DecoderState& s) {
 
     // The byte of a row: the byte at the start of its 256-row bucket, moved
     // on past the byte values that end before the row.
-    uint8_t bucketByte[(DecoderState::kBlockUnit * 9 >> 8) + 1];
+    uint8_t bucketByte[(kBlockUnit * 9 >> 8) + 1];
     for (uint32_t b = 0; b <= (n - 1) >> 8; ++b) bucketByte[b] = static_cast<uint8_t>(byteAtPosition(b << 8, cumCounts));
     auto rowByte = [&](uint32_t r) {
         uint32_t c = bucketByte[r >> 8];

@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/stream_format.h"
+
 namespace zor {
 
-inline constexpr uint64_t kBlockMagicBits = 0x324260275460ull;
-inline constexpr uint64_t kEndMagicBits = 0x177245385090ull;
 
 // The n (1 to 57) bits starting at bit `bit` of data[0..size), first bit
 // highest; bits past the end read as zero.

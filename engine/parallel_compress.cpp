@@ -17,6 +17,7 @@
 
 #include "engine/block_encoder.h"
 #include "engine/crc32.h"
+#include "engine/stream_format.h"
 
 namespace zor {
 
@@ -25,15 +26,14 @@ namespace {
 constexpr int32_t kMaxThreads = 256;
 constexpr int32_t kPiece = 65536;  // joined bytes handed to the sink at a time
 constexpr auto kPumpWait = std::chrono::milliseconds(50);
-constexpr uint8_t kEndMarker[6] = {0x17, 0x72, 0x45, 0x38, 0x50, 0x90};
 
 }  // namespace
 
 ParallelCompressor::ParallelCompressor(const ParallelCompressSettings& settings, Sink sink, BlockDone blockDone,
                                        MessagePump pump)
     : sink_(std::move(sink)), blockDone_(std::move(blockDone)), pump_(pump), level_(settings.blockSizeLevel) {
-    if (settings.threads < 1 || settings.threads > kMaxThreads || level_ < 1 || level_ > 9 ||
-        settings.workFactor < 0 || settings.workFactor > 250) {
+    if (settings.threads < 1 || settings.threads > kMaxThreads || level_ < kMinLevel || level_ > kMaxLevel ||
+        settings.workFactor < 0 || settings.workFactor > kMaxWorkFactor) {
         status_ = ARGUMENT_ERROR;
         return;
     }
@@ -47,7 +47,8 @@ ParallelCompressor::ParallelCompressor(const ParallelCompressSettings& settings,
     area_.resize(kPiece + 64);  // a piece, plus the few bytes that bit joining and the stream's ends add
     out_.retarget(area_.data());
     out_.startBits();
-    writeBytes({0x00, 0x00, 0x00, static_cast<uint8_t>(0x30 + level_)});
+    for (uint8_t b : kStreamSignature) out_.putByte(b);
+    out_.putByte(levelDigit(level_));
 
     startWorkers(settings.threads);
     if (status_ != OK) return;
@@ -118,7 +119,7 @@ int32_t ParallelCompressor::finish() {
     dispatchCurrent(true);
     joinBlocks(0);
     if (status_ != OK) return status_;
-    writeBytes({kEndMarker[0], kEndMarker[1], kEndMarker[2], kEndMarker[3], kEndMarker[4], kEndMarker[5]});
+    for (uint8_t b : kEndMagic) out_.putByte(b);
     out_.putUInt32(streamCrc_);
     out_.finishBits();
     drainOutput();
@@ -192,10 +193,6 @@ void ParallelCompressor::joinBlock(BlockJob& job) {
     }
     appendPendingBits(out_, bits);
     if (blockDone_) blockDone_(job.inputBytes);
-}
-
-void ParallelCompressor::writeBytes(std::initializer_list<uint8_t> bytes) {
-    for (uint8_t b : bytes) out_.putByte(b);
 }
 
 void ParallelCompressor::drainOutput() {

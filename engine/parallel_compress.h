@@ -77,7 +77,6 @@ private:
     void joinBlocks(size_t mayRemain);
     void joinBlock(BlockJob& job);
     void drainOutput();
-    void writeBytes(std::initializer_list<uint8_t> bytes);
 
     Sink sink_;
     BlockDone blockDone_;

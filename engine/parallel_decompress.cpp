@@ -194,18 +194,19 @@ public:
         DriverUi& ui = context_.ui;
         uint64_t streamStart = 0;
         for (int32_t streams = 0;; ++streams) {
-            if (!readAt(streamStart, 4, near_)) return Verdict::Doubtful;
+            if (!readAt(streamStart, kStreamHeaderBytes, near_)) return Verdict::Doubtful;
             const size_t have = near_.size();
             const uint8_t* header = near_.data();
             int32_t level = 0;
             for (size_t i = 0; i < have; ++i) {
-                const bool fits = i < 3 ? header[i] == 0 : header[i] >= '1' && header[i] <= '9';
+                const bool fits = i < 3 ? header[i] == kStreamSignature[i]
+                                        : header[i] >= levelDigit(kMinLevel) && header[i] <= levelDigit(kMaxLevel);
                 if (!fits) {
                     // Bytes after a complete stream that do not begin another one end the input successfully.
                     if (streams == 0) return Verdict::Doubtful;
                     return succeed(result);
                 }
-                if (i == 3) level = header[i] - '0';
+                if (i == 3) level = header[i] - levelDigit(0);
             }
             if (level == 0) return Verdict::Doubtful;  // the input ends inside a stream header
 
@@ -416,7 +417,7 @@ private:
     }
 
     Verdict followChain(std::unique_lock<std::mutex>& lock, uint64_t start, int32_t level, uint64_t& end) {
-        expected_ = start * 8 + 32;
+        expected_ = (start + kStreamHeaderBytes) * 8;
         scannedTo_ = start + 4;
         uint32_t streamCrc = 0;
         for (;;) {
@@ -427,9 +428,9 @@ private:
             if (bit + 48 > bitsHeld) return Verdict::Doubtful;
             const uint64_t magic = bitsAt(near_.data(), near_.size(), bit, 48);
             if (magic == kEndMagicBits) {
-                if (bit + 80 > bitsHeld) return Verdict::Doubtful;
+                if (bit + kEndMarkerBits > bitsHeld) return Verdict::Doubtful;
                 if (bitsAt(near_.data(), near_.size(), bit + 48, 32) != streamCrc) return Verdict::Doubtful;
-                end = (expected_ + 80 + 7) / 8;
+                end = (expected_ + kEndMarkerBits + 7) / 8;
                 return Verdict::Complete;
             }
             if (magic != kBlockMagicBits) return Verdict::Doubtful;
