@@ -44,6 +44,7 @@
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/regular_file.h"
+#include "platform/unique_file.h"
 
 namespace zor {
 namespace {
@@ -581,11 +582,8 @@ private:
     OperationFiles files_;
     std::optional<PackAhead> ahead_;  // small files compressed on worker threads, when there are several threads
     std::optional<LimitedReader> reader_;  // the file being compressed
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::string linkText_;                              // the link being packed: its target text
-    std::unique_ptr<std::FILE, FileCloser> linkSource_;  // ... read from memory
+    std::string linkText_;  // the link being packed: its target text
+    UniqueFile linkSource_;  // ... read from memory
     std::vector<ExactRecord> exact_;                    // each item's exact name, permissions, time and kind
     bool blockNeeded_ = false;                          // the entries alone would lose something
     std::vector<std::string> plainLosses_;              // what a plain archive loses, one line per item
