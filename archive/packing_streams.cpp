@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 #include <unistd.h>
 
 namespace zor {
@@ -158,9 +159,15 @@ EncipheringWriter::EncipheringWriter(std::FILE* archive, CipherState& cipher) : 
     if (stream_) std::setvbuf(stream_, nullptr, _IONBF, 0);
 }
 
-ArchiveWriter::ArchiveWriter(int fd, std::size_t window) : state_(new State) {
+ArchiveWriter::ArchiveWriter(int fd, std::size_t window) {
+    try {
+        state_.reset(new State);
+        state_->window.reset(new uint8_t[window]);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        throw;
+    }
     state_->fd = fd;
-    state_->window.reset(new uint8_t[window]);
     state_->capacity = window;
     state_->stream = ::fopencookie(state_.get(), "wb",
                                    cookie_io_functions_t{nullptr, writeArchive, seekArchive, closeArchive});
