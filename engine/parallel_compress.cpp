@@ -1,10 +1,9 @@
 // parallel_compress.cpp - fills blocks in order on the calling thread, encodes them on workers, joins their bits in order.
 //
-// Each job is in one of four phases: Free, Filling (the calling thread runs
-// the run-length stage into it), Queued (handed to the workers; a worker
-// sorts and writes it) and Done (its bits wait to be joined). Only the
-// calling thread moves a job out of Done, and it joins jobs strictly in the
-// order it queued them, so a block finished early simply waits. The block
+// A job is free, being filled (the calling thread runs the run-length
+// stage into it), or in hand: queued as a task that encodes it, whose
+// result (the job's index) the calling thread takes back in the order it
+// queued them and joins, so a block finished early simply waits. The block
 // CRC is completed and folded into the stream CRC when a block is queued,
 // which happens in input order. A block is cut exactly where the one-thread
 // encoder cuts it: as soon as its text reaches the block limit, and at the
@@ -12,8 +11,6 @@
 #include "engine/parallel_compress.h"
 
 #include <algorithm>
-#include <chrono>
-#include <system_error>
 
 #include "engine/block_encoder.h"
 #include "engine/crc32.h"
@@ -25,7 +22,6 @@ namespace {
 
 constexpr int32_t kMaxThreads = 256;
 constexpr int32_t kPiece = 65536;  // joined bytes handed to the sink at a time
-constexpr auto kPumpWait = std::chrono::milliseconds(50);
 
 }  // namespace
 
@@ -42,7 +38,6 @@ ParallelCompressor::ParallelCompressor(const ParallelCompressSettings& settings,
         status_ = job->open(level_, settings.workFactor, settings.allocate, settings.release, settings.opaque);
         if (status_ != OK) return;
         jobs_.push_back(std::move(job));
-        phases_.push_back(JobPhase::Free);
     }
     area_.resize(kPiece + 64);  // a piece, plus the few bytes that bit joining and the stream's ends add
     out_.retarget(area_.data());
@@ -50,48 +45,20 @@ ParallelCompressor::ParallelCompressor(const ParallelCompressSettings& settings,
     for (uint8_t b : kStreamSignature) out_.putByte(b);
     out_.putByte(levelDigit(level_));
 
-    startWorkers(settings.threads);
-    if (status_ != OK) return;
-    phases_[0] = JobPhase::Filling;
+    pool_ = std::make_unique<WorkerPool>(settings.threads);
+    // Fewer workers only slow the stream down; none at all cannot make it.
+    if (pool_->workerCount() == 0) {
+        status_ = MEM_ERROR;
+        return;
+    }
+    encoded_ = std::make_unique<OrderedTasks<int32_t>>(*pool_, jobs_.size());
+    for (int32_t i = settings.threads - 1; i > 0; --i) freeJobs_.push_back(i);
     current_ = 0;
 }
 
 ParallelCompressor::~ParallelCompressor() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-        queue_.clear();
-    }
-    workReady_.notify_all();
-    for (std::thread& worker : workers_) worker.join();
-}
-
-void ParallelCompressor::startWorkers(int32_t count) {
-    try {
-        for (int32_t i = 0; i < count; ++i) workers_.emplace_back([this] { workerLoop(); });
-    } catch (const std::system_error&) {
-        // Fewer workers only slow the stream down; none at all cannot make it.
-        if (workers_.empty()) status_ = MEM_ERROR;
-    }
-}
-
-void ParallelCompressor::workerLoop() {
-    for (;;) {
-        int32_t index;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            workReady_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-            if (stopping_) return;
-            index = queue_.front();
-            queue_.pop_front();
-        }
-        jobs_[index]->encode();
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            phases_[index] = JobPhase::Done;
-        }
-        jobDone_.notify_all();
-    }
+    if (pool_) pool_->cancel();
+    encoded_.reset();
 }
 
 int32_t ParallelCompressor::write(const uint8_t* data, size_t length) {
@@ -128,25 +95,22 @@ int32_t ParallelCompressor::finish() {
 
 void ParallelCompressor::dispatchCurrent(bool last) {
     const int32_t index = current_;
-    EncoderState& s = jobs_[index]->state();
+    EncoderState& s = jobs_[static_cast<size_t>(index)]->state();
     if (last) flushRun(s);
     const uint32_t runByte = s.runByte;
     const int32_t runLength = s.runLength;
     current_ = -1;
     if (s.blockLength == 0) {
         // Only a stream without input ends on an empty block, which writes nothing.
-        std::lock_guard<std::mutex> lock(mutex_);
-        phases_[index] = JobPhase::Free;
+        freeJobs_.push_back(index);
     } else {
         s.blockCrc = crcFinish(s.blockCrc);
         streamCrc_ = foldStreamCrc(streamCrc_, s.blockCrc);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            phases_[index] = JobPhase::Queued;
-            queue_.push_back(index);
-        }
-        inOrder_.push_back(index);
-        workReady_.notify_one();
+        BlockJob* job = jobs_[static_cast<size_t>(index)].get();
+        encoded_->submit([job, index] {
+            job->encode();
+            return index;
+        });
     }
     if (!last) takeFreeJob(runByte, runLength);
 }
@@ -156,32 +120,25 @@ void ParallelCompressor::takeFreeJob(uint32_t runByte, int32_t runLength) {
     // block can be filled.
     joinBlocks(jobs_.size() - 1);
     if (status_ != OK) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto free = std::find(phases_.begin(), phases_.end(), JobPhase::Free);
-    current_ = static_cast<int32_t>(free - phases_.begin());
-    phases_[current_] = JobPhase::Filling;
-    jobs_[current_]->continueRun(runByte, runLength);
+    current_ = freeJobs_.back();
+    freeJobs_.pop_back();
+    jobs_[static_cast<size_t>(current_)]->continueRun(runByte, runLength);
 }
 
 void ParallelCompressor::joinBlocks(size_t mayRemain) {
-    while (status_ == OK && !inOrder_.empty()) {
-        const int32_t oldest = inOrder_.front();
-        const bool mustWait = inOrder_.size() > mayRemain;
-        bool done;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            if (mustWait) jobDone_.wait_for(lock, kPumpWait, [&] { return phases_[oldest] == JobPhase::Done; });
-            done = phases_[oldest] == JobPhase::Done;
+    auto pump = [this] {
+        pump_.now();
+        return true;
+    };
+    while (status_ == OK && encoded_->inHand() > 0) {
+        if (encoded_->inHand() <= mayRemain && !encoded_->oldestReady()) return;
+        const std::optional<int32_t> index = encoded_->takeOldest(pump, cadence_);
+        if (!index) {
+            status_ = MEM_ERROR;  // the pool stopped: it cannot, while this object lives
+            return;
         }
-        if (!done) {
-            if (!mustWait) return;
-            pump_.now();
-            continue;
-        }
-        joinBlock(*jobs_[oldest]);
-        inOrder_.pop_front();
-        std::lock_guard<std::mutex> lock(mutex_);
-        phases_[oldest] = JobPhase::Free;
+        joinBlock(*jobs_[static_cast<size_t>(*index)]);
+        freeJobs_.push_back(*index);
     }
 }
 
