@@ -13,6 +13,7 @@
 #include "engine/compress_back_end.h"
 #include "engine/decode_back_end.h"
 #include "engine/driver_reports.h"
+#include "engine/driver_texts.h"
 #include "engine/parallel_decompress.h"
 
 namespace zor {
@@ -67,9 +68,9 @@ CompressResult compressFile(std::FILE* input, std::FILE* archive, DriverContext&
             reportIoError(ui);
         } else if (status == MEM_ERROR) {
             reportOutOfMemory(ui);
-            reportInternalError(ui, "End in compress");
+            reportInternalError(ui, texts::kEndInCompress);
         } else {
-            reportInternalError(ui, "Unexpected error while compressing");
+            reportInternalError(ui, texts::kUnexpectedCompressing);
         }
         result.failed = true;
         return result;
@@ -85,19 +86,19 @@ CompressResult compressFile(std::FILE* input, std::FILE* archive, DriverContext&
     uint8_t buffer[kChunk];
     for (;;) {
         if (atEndOfFile(input)) break;
-        ui.setActionLabel("Reading...");
+        ui.setActionLabel(texts::kReading);
         const int32_t n = static_cast<int32_t>(std::fread(buffer, 1, kChunk, input));
         context.progress.advance(n);
         if (!fileOk(input)) {
             backEnd->abandon();
             return ioFailure();
         }
-        ui.setActionLabel("Compressing in memory...");
+        ui.setActionLabel(texts::kCompressing);
         if (n > 0) status = backEnd->write(buffer, n);
         if (status != OK) return statusFailure(*backEnd, status);
     }
 
-    ui.setActionLabel("Writing to disk and cleaning up unused memory...");
+    ui.setActionLabel(texts::kCompressFinishing);
     uint64_t bytesOut = 0;
     status = backEnd->finish(bytesOut);
     result.LastPackedSize = static_cast<uint32_t>(bytesOut);
@@ -127,12 +128,13 @@ struct StreamDriverKind {
     bool laterDamageSucceeds;       // damage after a complete stream ends the entry successfully
 };
 
-const StreamDriverKind kDecompress{"End in decompress", "Unexpected error while decompressing",
-                                   "Read unused in decompress", "Data integrity error when decompressing.",
-                                   "Compressed file ends unexpectedly, probably corrupted", nullptr, true};
-const StreamDriverKind kTest{"End in test", "Unexpected error while testing", "Read unused in test",
-                             "Data integrity (CRC) error in data", "file ends unexpectedly",
-                             "Bad number, file not created by ZOR", false};
+const StreamDriverKind kDecompress{texts::kEndInDecompress, texts::kUnexpectedDecompressing,
+                                   texts::kUnusedInDecompress,  texts::kDecompressDataError,
+                                   texts::kDecompressTruncated, nullptr,
+                                   true};
+const StreamDriverKind kTest{texts::kEndInTest,     texts::kUnexpectedTesting, texts::kUnusedInTest,
+                             texts::kTestDataError, texts::kTestTruncated,     texts::kTestNotAStream,
+                             false};
 
 bool ioFailure(DriverUi& ui, const StreamDriverKind& kind) {
     reportIoError(ui);
@@ -195,10 +197,10 @@ std::optional<bool> runStreams(DecodeBackEnd& backEnd, std::FILE* source, std::F
             // any byte beyond the length is written or more is decoded.
             const int32_t wanted =
                 expected ? static_cast<int32_t>(std::min<uint64_t>(kChunk, *expected - delivered + 1)) : kChunk;
-            if (decompressing) ui.setActionLabel("Reading...");
+            if (decompressing) ui.setActionLabel(texts::kReading);
             int32_t n = backEnd.read(buffer, wanted, status);
             if (status == kDoubtful) return std::nullopt;
-            if (decompressing) ui.setActionLabel("Decompressing in memory...");
+            if (decompressing) ui.setActionLabel(texts::kDecompressing);
             if (status == DATA_ERROR_MAGIC) return statusFailure(status);
             const bool tooLong = expected && uint64_t(n) > *expected - delivered;
             if (tooLong) n = static_cast<int32_t>(*expected - delivered);
@@ -220,7 +222,7 @@ std::optional<bool> runStreams(DecodeBackEnd& backEnd, std::FILE* source, std::F
         if (status != STREAM_END) return statusFailure(status);
         const bool tookUnused = backEnd.finishStream();
         if (ui.abortRequested()) return false;
-        if (decompressing) ui.setActionLabel("Writing to disk and cleaning unused memory...");
+        if (decompressing) ui.setActionLabel(texts::kDecompressFinishing);
         if (!tookUnused) {
             reportInternalError(ui, kind.unusedText);
             return false;

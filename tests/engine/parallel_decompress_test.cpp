@@ -294,6 +294,36 @@ TEST(ParallelDecompress, LargeBlocksOfTheRealEncoderAtTheBlockLimit) {
     EXPECT_EQ(drive(damaged, Driver::Decompress, 2), drive(damaged, Driver::Decompress, 0));
 }
 
+// One driver loop feeds on either back end, so the person sees the same
+// labels (one pair per 5000-byte read) and bars on any thread count.
+TEST(ParallelDecompress, LabelsAndBarsAreTheOneThreadOnes) {
+    const std::vector<uint8_t> blocks = concat(assortedBlocks(9));
+    const std::vector<uint8_t> input = concat({streamFor(assortedBlocks(9), 1), streamFor(assortedBlocks(3), 2)});
+    for (Driver driver : {Driver::Decompress, Driver::Test}) {
+        std::vector<std::string> labels[2];
+        int bars[2] = {};
+        for (int threads : {1, 3}) {
+            TempFile source = tempFileWith(input);
+            TempFile output(std::tmpfile());
+            RecordingDriverUi ui;
+            DriverProgress progress;
+            progress.fileSize = progress.totalSize = static_cast<uint32_t>(2 * blocks.size());
+            DriverContext context{ui, progress, EngineSettings{}};
+            context.settings.threads = threads;
+            context.settings.smallestParallelDecode = 0;
+            EXPECT_TRUE(driver == Driver::Test ? testFile(source.get(), context)
+                                               : decompressFile(source.get(), output.get(), context));
+            labels[threads / 3] = ui.labels;
+            bars[threads / 3] = ui.lastFileBar;
+        }
+        EXPECT_EQ(labels[1], labels[0]);
+        EXPECT_EQ(bars[1], bars[0]);
+        if (driver == Driver::Decompress) {
+            EXPECT_GT(labels[0].size(), 6u);
+        }
+    }
+}
+
 TEST(ParallelDecompress, AbortTakesEffectAfterTheStreamAsOnOneThread) {
     const std::vector<uint8_t> stream = concat({streamFor(assortedBlocks(6), 1), streamFor(assortedBlocks(2), 1)});
     TempFile source = tempFileWith(stream);
