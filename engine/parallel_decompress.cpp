@@ -49,9 +49,10 @@ constexpr size_t kJobInput = 1200000;
 // block's last bits and the decoder's look-ahead.
 constexpr size_t kJobTail = 16;
 // A decoded block's bytes are handed out through its job's memory, which
-// the compressed bytes no longer need: pieces as large as the compressed
-// block (fewer hand-overs where the data hardly compress), at least this.
-constexpr size_t kSmallestPiece = 64 * 1024;
+// the compressed bytes no longer need, in pieces as large as all of it:
+// most blocks then come out in one piece, which a worker makes while the
+// block before is still being taken, and the memory is what a block of
+// bytes that hardly compress needs anyway.
 constexpr size_t kReadPiece = 128 * 1024;
 
 // Where one worker's job stands. The calling thread owns a slot while it is
@@ -64,7 +65,10 @@ struct Slot {
     int32_t level = 9;
     uint64_t inputBase = 0;  // input byte of job[0]
     uint64_t startBit = 0;   // input bit of the candidate
-    std::vector<uint8_t> job;
+    // The job's compressed bytes, then its pieces of output; left
+    // uninitialised, so only the pages a block reaches take memory.
+    std::unique_ptr<uint8_t[]> job{new uint8_t[kJobInput]};
+    size_t jobSize = 0;
     // The job stops at the next candidate rather than at kJobInput or the
     // input's end; running out of it means that candidate was a false one.
     bool cutShort = false;
@@ -81,11 +85,10 @@ struct Slot {
 // over (the calling thread then owns the slot); false when the job was
 // dropped or the pool is stopping.
 bool emitPieces(WorkerPool& pool, Slot& slot, ParallelBlockDecoder& decoder, std::unique_lock<std::mutex>& lock) {
-    if (slot.job.size() < kSmallestPiece) slot.job.resize(kSmallestPiece);  // within its reserve
     for (;;) {
         if (slot.abandon || pool.stopping()) return false;
         lock.unlock();
-        const size_t n = decoder.emit(slot.job.data(), slot.job.size());
+        const size_t n = decoder.emit(slot.job.get(), kJobInput);
         const bool last = decoder.finished();
         const bool sound = last && decoder.sound();
         lock.lock();
@@ -112,7 +115,7 @@ void serveSlot(WorkerPool& pool, Slot& slot) {
         lock.unlock();
         ParallelBlockDecoder::Outcome outcome = ParallelBlockDecoder::Outcome::Failed;
         if (decoder.usable())
-            outcome = decoder.decode(slot.job.data(), slot.job.size(), slot.level, slot.startBit - slot.inputBase * 8);
+            outcome = decoder.decode(slot.job.get(), slot.jobSize, slot.level, slot.startBit - slot.inputBase * 8);
         lock.lock();
         if (outcome == ParallelBlockDecoder::Outcome::Ready) {
             slot.endBit = slot.inputBase * 8 + decoder.endBit();
@@ -137,10 +140,10 @@ public:
         slots_.resize(static_cast<size_t>(pool_.workerCount()));
         readAhead_ = kJobInput * slots_.size();
         for (Slot& slot : slots_) {
-            slot.job.reserve(kJobInput);  // kept for every block: never grown by doubling
             pool_.post([this, &slot] { serveSlot(pool_, slot); });
         }
         window_.reserve(kReadPiece + 8);
+        carried_.reserve(kFileBufferSize);
     }
     // Leaves the source just behind what the chain has taken: a stream's
     // end, or the start of the block it stopped in.
@@ -183,8 +186,8 @@ public:
         streamCrc_ = 0;
         streamDone_ = false;
         current_ = nullptr;
-        pending_.clear();
-        pendingFrom_ = 0;
+        piece_ = nullptr;
+        carried_.clear();
         return OK;
     }
 
@@ -194,17 +197,30 @@ public:
             return 0;
         }
         const size_t asked = static_cast<size_t>(wanted);
-        while (!streamDone_ && held() <= asked) {
-            if (!advance()) {
-                status = kDoubtful;
-                return 0;
+        for (;;) {
+            if (carried_.size() + inPiece() > asked || streamDone_) break;
+            if (piece_) {
+                // What is left of the piece (fewer bytes than asked) waits
+                // here while the piece's memory goes back to its worker.
+                carried_.insert(carried_.end(), piece_->job.get() + pieceOffset_,
+                                piece_->job.get() + piece_->pieceSize);
+                if (!releasePiece()) break;
+            } else if (!takePiece()) {
+                break;
             }
         }
-        const size_t n = std::min(held(), asked);
-        std::copy_n(pending_.data() + pendingFrom_, n, into);
-        pendingFrom_ += n;
-        status = streamDone_ && held() == 0 ? STREAM_END : OK;
-        return static_cast<int32_t>(n);
+        if (doubtful_) {
+            status = kDoubtful;
+            return 0;
+        }
+        const size_t fromCarried = std::min(asked, carried_.size());
+        std::copy_n(carried_.data(), fromCarried, into);
+        carried_.erase(carried_.begin(), carried_.begin() + static_cast<ptrdiff_t>(fromCarried));
+        const size_t fromPiece = std::min(asked - fromCarried, inPiece());
+        if (fromPiece > 0) std::copy_n(piece_->job.get() + pieceOffset_, fromPiece, into + fromCarried);
+        pieceOffset_ += fromPiece;
+        status = streamDone_ && carried_.empty() ? STREAM_END : OK;
+        return static_cast<int32_t>(fromCarried + fromPiece);
     }
 
     // Whether no byte follows the stream just ended (a failed read says
@@ -212,31 +228,36 @@ public:
     bool atEnd() { return readAt(streamEnd_, 1, near_) && near_.empty(); }
 
 private:
-    size_t held() const { return pending_.size() - pendingFrom_; }
+    size_t inPiece() const { return piece_ ? piece_->pieceSize - pieceOffset_ : 0; }
 
-    // Takes the stream's next piece of bytes, or ends the stream at its end
-    // marker; false when the input is doubtful.
-    bool advance() {
+    // Makes the stream's next piece of bytes the one handed out, or ends the
+    // stream at its end marker; false (and doubtful) when the input is doubtful.
+    bool takePiece() {
         std::unique_lock<std::mutex> lock(pool_.mutex());
-        if (!current_ && !startBlock(lock)) return false;
-        if (streamDone_) return true;
+        if (!current_) {
+            if (!startBlock(lock)) return doubt();
+            if (streamDone_) return true;
+        }
         Slot& slot = *current_;
         auto ready = [&] {
             dispatch(level_);
             return slot.stage == Stage::PieceReady || readFailed_;
         };
         waitPumping(pool_, lock, ready, [this] { return pumpNow(); }, cadence_);
-        if (readFailed_) return false;
-        const bool last = slot.lastPiece;
-        lock.unlock();
-        // Only what the driver has not taken is kept, then the piece.
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(pendingFrom_));
-        pendingFrom_ = 0;
-        pending_.insert(pending_.end(), slot.job.data(), slot.job.data() + slot.pieceSize);
-        if (cadence_.due()) pumpNow();
-        lock.lock();
-        if (last) {
-            if (!slot.sound) return false;
+        if (readFailed_) return doubt();
+        piece_ = &slot;
+        pieceOffset_ = 0;
+        return true;
+    }
+
+    // Gives the piece handed out back to its worker, for its next piece, or
+    // ends its block: accepted when it ended cleanly and its CRC matched.
+    bool releasePiece() {
+        std::unique_lock<std::mutex> lock(pool_.mutex());
+        Slot& slot = *piece_;
+        piece_ = nullptr;
+        if (slot.lastPiece) {
+            if (!slot.sound) return doubt();
             streamCrc_ = foldStreamCrc(streamCrc_, slot.crc);
             expected_ = slot.endBit;
             slot.stage = Stage::Idle;
@@ -247,7 +268,14 @@ private:
         }
         dispatch(level_);
         pool_.notifyAll();
+        lock.unlock();
+        if (cadence_.due()) pumpNow();
         return true;
+    }
+
+    bool doubt() {
+        doubtful_ = true;
+        return false;
     }
 
     bool pumpNow() {
@@ -312,6 +340,7 @@ private:
         jobs_.clear();
         candidates_.clear();
         current_ = nullptr;
+        piece_ = nullptr;
     }
 
     uint64_t windowEnd() const { return windowBase_ + window_.size(); }
@@ -333,21 +362,26 @@ private:
         return n > 0;
     }
 
-    // Input bytes [first, first + length) into `into`, fewer at the input's
-    // end: from the window when it holds them, else read from the source,
+    // Input bytes [first, first + length) into `into` (room for `length`),
+    // `got` of them, fewer at the input's end: from the window when it holds them, else read from the source,
     // which then goes back to where the window ends. False on an error.
-    bool readAt(uint64_t first, uint64_t length, std::vector<uint8_t>& into) {
+    bool readAt(uint64_t first, uint64_t length, uint8_t* into, size_t& got) {
+        got = static_cast<size_t>(length);
         if (first >= windowBase_ && first + length <= windowEnd()) {
-            const uint8_t* from = window_.data() + (first - windowBase_);
-            into.assign(from, from + length);
+            std::copy_n(window_.data() + (first - windowBase_), got, into);
             return true;
         }
-        into.clear();  // resizing from empty takes no more room than asked
-        into.resize(static_cast<size_t>(length));
         if (fseeko(source_, origin_ + static_cast<off_t>(first), SEEK_SET) != 0) return false;
-        into.resize(std::fread(into.data(), 1, into.size(), source_));
+        got = std::fread(into, 1, got, source_);
         const bool read = !std::ferror(source_);
         return fseeko(source_, origin_ + static_cast<off_t>(windowEnd()), SEEK_SET) == 0 && read;
+    }
+    bool readAt(uint64_t first, uint64_t length, std::vector<uint8_t>& into) {
+        into.resize(static_cast<size_t>(length));
+        size_t got = 0;
+        const bool read = readAt(first, length, into.data(), got);
+        into.resize(got);
+        return read;
     }
 
     // Hands the next candidates to idle workers (lock held).
@@ -375,11 +409,11 @@ private:
     // `length` bytes of input (lock held); false when they cannot be read.
     bool assign(Slot& slot, uint64_t candidate, int32_t level, uint64_t length, bool cut) {
         const uint64_t first = candidate / 8;
-        if (!readAt(first, length, slot.job)) {
+        if (!readAt(first, length, slot.job.get(), slot.jobSize)) {
             readFailed_ = true;
             return false;
         }
-        slot.cutShort = cut && slot.job.size() == length;
+        slot.cutShort = cut && slot.jobSize == length;
         slot.outOfInput = false;
         slot.inputBase = first;
         slot.startBit = candidate;
@@ -448,8 +482,10 @@ private:
     uint64_t streamEnd_ = 0;    // input byte just behind the last stream done
     Slot* current_ = nullptr;   // the accepted block whose pieces are being taken
 
-    std::vector<uint8_t> pending_;  // the stream's bytes taken from workers, from pendingFrom_ not yet handed on
-    size_t pendingFrom_ = 0;
+    Slot* piece_ = nullptr;        // the slot whose piece is being handed out, from pieceOffset_
+    size_t pieceOffset_ = 0;
+    std::vector<uint8_t> carried_;  // the end of the piece before, to go out ahead of the next
+    bool doubtful_ = false;
 };
 
 ParallelDecoding::ParallelDecoding(std::FILE* source, int32_t threads, MessagePump pump)

@@ -6,12 +6,11 @@
 // input length from the current position is known, and leaves it just
 // behind the bytes it has taken.
 //
-// Memory: each worker holds one block store (3.6 MB) and a copy of the
-// compressed bytes of its block (about the block's size, 1.2 MB at most,
-// 64 KB at least), which once the block is read carries its output out in
-// pieces; the calling thread scans the input through a window of 128 KB,
-// reads each job's bytes from the source, and holds one piece on its way
-// to the driver.
+// Memory: each worker holds one block store (3.6 MB) and room for the
+// compressed bytes of its block (1.2 MB), which once the block is read
+// carries its output out in pieces of that size; the calling thread scans
+// the input through a window of 128 KB, reads each job's bytes from the
+// source, and holds one piece on its way to the driver.
 #pragma once
 
 #include <cstdint>
