@@ -40,7 +40,6 @@
 #include "archive/report_counter.h"
 #include "archive/tree_walk.h"
 #include "engine/driver_reports.h"
-#include "engine/parallel_compress_file.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/regular_file.h"
@@ -352,7 +351,7 @@ private:
         ReportCounter driverUi(ui_, true, item.diskPath);
         DriverContext driver{driverUi, context_.progress, context_.settings};
         std::FILE* source = item.isLink ? linkSource_.get() : reader_->stream();
-        const CompressResult result = compressFileParallel(source, into, driver);
+        const CompressResult result = compressFile(source, into, driver);
         const bool enciphered = !enciphering || enciphering->close();
         if (driverUi.fatalReports > 0) {
             fail(OperationOutcome::Fatal);  // the partial archive goes before the process may end

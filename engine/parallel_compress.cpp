@@ -1,9 +1,12 @@
 // parallel_compress.cpp - fills blocks in order on the calling thread, encodes them on workers, joins their bits in order.
 //
-// A job is free, being filled (the calling thread runs the run-length
-// stage into it), or in hand: queued as a task that encodes it, whose
-// result (the job's index) the calling thread takes back in the order it
-// queued them and joins, so a block finished early simply waits. The block
+// The calling thread runs the run-length stage into a staging record of its
+// own, which holds only a block's text, so it fills the next block while
+// every job is being encoded. A filled block is copied into a free job
+// (joining the oldest first if none is free), which is queued as a task
+// that encodes it; the calling thread takes the results (the jobs' indexes)
+// back in the order it queued them and joins them, so a block finished
+// early simply waits. The block
 // CRC is completed and folded into the stream CRC when a block is queued,
 // which happens in input order. A block is cut exactly where the one-thread
 // encoder cuts it: as soon as its text reaches the block limit, and at the
@@ -52,8 +55,15 @@ ParallelCompressor::ParallelCompressor(const ParallelCompressSettings& settings,
         return;
     }
     encoded_ = std::make_unique<OrderedTasks<int32_t>>(*pool_, jobs_.size());
-    for (int32_t i = settings.threads - 1; i > 0; --i) freeJobs_.push_back(i);
-    current_ = 0;
+    for (int32_t i = settings.threads - 1; i >= 0; --i) freeJobs_.push_back(i);
+
+    // The staging record needs only what the run-length stage touches.
+    staging_ = std::make_unique<EncoderState>();
+    stagingText_ = std::make_unique<uint8_t[]>(static_cast<size_t>(level_) * kBlockUnit);
+    staging_->blockText = stagingText_.get();
+    staging_->blockLimit = kBlockUnit * level_ - 19;
+    startBlock(*staging_);
+    startRun(*staging_);
 }
 
 ParallelCompressor::~ParallelCompressor() {
@@ -64,16 +74,15 @@ ParallelCompressor::~ParallelCompressor() {
 int32_t ParallelCompressor::write(const uint8_t* data, size_t length) {
     if (finished_ && status_ == OK) return SEQUENCE_ERROR;
     size_t taken = 0;
+    EncoderState& s = *staging_;
     while (status_ == OK && taken < length) {
-        BlockJob& job = *jobs_[current_];
-        EncoderState& s = job.state();
         // In stretches that end where the pump's countdown runs out, so the
         // hook runs as often as with one pump point per byte.
         const size_t start = taken;
         taken += addBytes(s, data + taken, std::min(length - taken, static_cast<size_t>(pump_.countdown)));
-        job.inputBytes += taken - start;
+        stagedInput_ += taken - start;
         pump_.tick(static_cast<int32_t>(taken - start));
-        if (s.blockLength >= s.blockLimit) dispatchCurrent(false);
+        if (s.blockLength >= s.blockLimit) dispatchStaged(false);
     }
     joinBlocks(jobs_.size());
     return status_;
@@ -83,7 +92,7 @@ int32_t ParallelCompressor::finish() {
     if (status_ != OK) return status_;
     if (finished_) return SEQUENCE_ERROR;
     finished_ = true;
-    dispatchCurrent(true);
+    dispatchStaged(true);
     joinBlocks(0);
     if (status_ != OK) return status_;
     for (uint8_t b : kEndMagic) out_.putByte(b);
@@ -93,36 +102,32 @@ int32_t ParallelCompressor::finish() {
     return status_;
 }
 
-void ParallelCompressor::dispatchCurrent(bool last) {
-    const int32_t index = current_;
-    EncoderState& s = jobs_[static_cast<size_t>(index)]->state();
+void ParallelCompressor::dispatchStaged(bool last) {
+    EncoderState& s = *staging_;
     if (last) flushRun(s);
-    const uint32_t runByte = s.runByte;
-    const int32_t runLength = s.runLength;
-    current_ = -1;
-    if (s.blockLength == 0) {
-        // Only a stream without input ends on an empty block, which writes nothing.
-        freeJobs_.push_back(index);
-    } else {
+    // Only a stream without input ends on an empty block, which writes nothing.
+    if (s.blockLength > 0) {
+        // With every job in flight, the oldest must be joined before this block gets one.
+        if (freeJobs_.empty()) joinBlocks(jobs_.size() - 1);
+        if (status_ != OK) return;
+        const int32_t index = freeJobs_.back();
+        freeJobs_.pop_back();
         s.blockCrc = crcFinish(s.blockCrc);
         streamCrc_ = foldStreamCrc(streamCrc_, s.blockCrc);
         BlockJob* job = jobs_[static_cast<size_t>(index)].get();
+        job->takeBlock(s, stagedInput_);
         encoded_->submit([job, index] {
             job->encode();
             return index;
         });
     }
-    if (!last) takeFreeJob(runByte, runLength);
-}
-
-void ParallelCompressor::takeFreeJob(uint32_t runByte, int32_t runLength) {
-    // With every job in flight, the oldest must be joined before the next
-    // block can be filled.
-    joinBlocks(jobs_.size() - 1);
-    if (status_ != OK) return;
-    current_ = freeJobs_.back();
-    freeJobs_.pop_back();
-    jobs_[static_cast<size_t>(current_)]->continueRun(runByte, runLength);
+    // The run still open belongs at the start of the next block.
+    const uint32_t runByte = s.runByte;
+    const int32_t runLength = s.runLength;
+    startBlock(s);
+    s.runByte = runByte;
+    s.runLength = runLength;
+    stagedInput_ = 0;
 }
 
 void ParallelCompressor::joinBlocks(size_t mayRemain) {

@@ -9,12 +9,13 @@
 // caller waits for a worker.
 //
 // Method. The run-length stage decides where each block ends and is cheap,
-// so it stays on the calling thread and in input order. Each filled block
-// is handed to a worker, which sorts and writes it into its own bit
+// so it stays on the calling thread and in input order, filling a staging
+// area while the workers encode. Each filled block is handed to a worker, which sorts and writes it into its own bit
 // sequence; the calling thread appends the finished blocks' bits in block
 // order (blocks are not byte-aligned) and folds the stream CRC in order.
 // There are as many blocks in hand as threads, each costing one one-thread
-// stream's memory, so memory grows linearly with the thread count. The
+// stream's memory, so memory grows linearly with the thread count; the
+// staging area adds one block's text (at most 900 KB) per stream. The
 // workers are those of a WorkerPool (worker_pool.h); the blocks come back
 // from it in order.
 #pragma once
@@ -65,8 +66,8 @@ public:
     uint64_t bytesWritten() const { return bytesWritten_; }
 
 private:
-    void dispatchCurrent(bool last);
-    void takeFreeJob(uint32_t runByte, int32_t runLength);
+    // Hands the staged block to a free job and starts the next one.
+    void dispatchStaged(bool last);
     // Joins finished blocks in order, waiting (and pumping) while more than
     // `mayRemain` blocks are still unjoined.
     void joinBlocks(size_t mayRemain);
@@ -84,7 +85,9 @@ private:
 
     std::vector<std::unique_ptr<BlockJob>> jobs_;
     std::vector<int32_t> freeJobs_;
-    int32_t current_ = -1;  // job being filled
+    std::unique_ptr<EncoderState> staging_;  // the block being filled
+    std::unique_ptr<uint8_t[]> stagingText_;
+    uint64_t stagedInput_ = 0;  // input bytes in the staged block
 
     std::vector<uint8_t> area_;  // the joined stream's bytes on their way to the sink
     BitWriter out_;
