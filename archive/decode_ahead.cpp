@@ -13,7 +13,6 @@
 
 #include "archive/entry_data_stream.h"
 #include "archive/entry_decoding.h"
-#include "engine/driver_reports.h"
 #include "engine/worker_pool.h"
 #include "platform/unique_file.h"
 
@@ -139,10 +138,7 @@ std::optional<bool> playCalls(const Job& job, std::FILE* output, DriverContext& 
                     restartEntryOutput(output, driver, before);
                     return std::nullopt;
                 }
-                p.FileBytesDone = before.FileBytesDone + call.fileBytes;
-                p.TotalBytesDone = before.TotalBytesDone + call.fileBytes;
-                p.FileProgressPercent = percentOf(p.FileBytesDone, p.fileSize);
-                p.TotalProgressPercent = percentOf(p.TotalBytesDone, p.totalSize);
+                p.advance(call.fileBytes - (p.FileBytesDone - before.FileBytesDone));  // to the worker's count
                 driver.ui.setProgressBars(static_cast<int>(p.FileProgressPercent),
                                           static_cast<int>(p.TotalProgressPercent));
                 driver.ui.pumpMessages();

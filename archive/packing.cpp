@@ -39,7 +39,6 @@
 #include "archive/packing_streams.h"
 #include "archive/report_counter.h"
 #include "archive/tree_walk.h"
-#include "engine/driver_reports.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/regular_file.h"
@@ -386,11 +385,7 @@ private:
         if (dataOffset + record_.packedSize + kEntryRecordSize > kLargestArchive) {
             return failWith(kArchiveTooLargeMessage);
         }
-        DriverProgress& progress = context_.progress;
-        progress.FileBytesDone += record_.size;
-        progress.TotalBytesDone += record_.size;
-        progress.FileProgressPercent = percentOf(progress.FileBytesDone, progress.fileSize);
-        progress.TotalProgressPercent = percentOf(progress.TotalBytesDone, progress.totalSize);
+        context_.progress.advance(record_.size);
         if (ui_.abortRequested()) return abort();
 
         if (protectedArchive()) {
