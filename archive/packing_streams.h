@@ -17,8 +17,8 @@
 //   common. The writer keeps the bytes most recently written in one window
 //   of memory and follows the position itself, so a seek costs no system
 //   call and a record written back into the window is simply copied there;
-//   the disk sees large writes at the window's offsets. Anything read from
-//   the archive's descriptor must wait for flush().
+//   the disk sees large writes at the window's offsets, and the window's
+//   last bytes when the archive is synced or closed.
 #pragma once
 
 #include <cstdint>
