@@ -1,23 +1,20 @@
-// decode_ahead.cpp - the workers, their bounded queue of entries decoded ahead, and playing one back.
+// decode_ahead.cpp - entries handed to the worker pool within a bound, decoded into memory, and played back in order.
 #include "archive/decode_ahead.h"
 
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "archive/entry_data_stream.h"
 #include "archive/entry_decoding.h"
-#include "engine/driver_reports.h"
+#include "engine/worker_pool.h"
+#include "platform/unique_file.h"
 
 namespace zor {
 namespace {
@@ -25,8 +22,6 @@ namespace {
 // Counted for every job besides its bytes, so that a long run of entries
 // that hold no bytes (testing) is bounded too.
 constexpr std::size_t kJobCharge = 4096;
-// How often the walk pumps messages and looks at the abort request while it waits for a worker.
-constexpr auto kWaitSlice = std::chrono::milliseconds(20);
 
 // One call of the driver, as the walk repeats it.
 struct DriverCall {
@@ -39,23 +34,12 @@ struct DriverCall {
 
 struct Job {
     ArchiveEntry entry;
-    std::size_t charge = 0;
     std::atomic<bool> cancelled{false};
-    // Under the state's mutex:
-    bool done = false;
-    bool dropped = false;  // out of the queue while running; the worker gives the charge back
-    bool released = false;
-    // The worker's alone until done:
-    bool sound = false;
+    // The worker's alone until its task is done:
     std::vector<uint8_t> output;
     std::vector<std::string> labels;
     std::vector<DriverCall> calls;
 };
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Stands in for the person while a worker runs a driver: shows nothing,
 // records what the walk must show later, and counts reports (any report
@@ -118,10 +102,10 @@ ssize_t holdOutput(void* cookie, const char* data, size_t size) {
     return static_cast<ssize_t>(size);
 }
 
-FileHandle openHeldOutput(Job& job) {
+UniqueFile openHeldOutput(Job& job) {
     cookie_io_functions_t functions {};
     functions.write = holdOutput;
-    FileHandle sink(::fopencookie(&job, "wb", functions));
+    UniqueFile sink(::fopencookie(&job, "wb", functions));
     // Unbuffered: the buffer's size is the bytes written whenever the driver sets the bars.
     if (sink) std::setvbuf(sink.get(), nullptr, _IONBF, 0);
     return sink;
@@ -154,10 +138,7 @@ std::optional<bool> playCalls(const Job& job, std::FILE* output, DriverContext& 
                     restartEntryOutput(output, driver, before);
                     return std::nullopt;
                 }
-                p.FileBytesDone = before.FileBytesDone + call.fileBytes;
-                p.TotalBytesDone = before.TotalBytesDone + call.fileBytes;
-                p.FileProgressPercent = percentOf(p.FileBytesDone, p.fileSize);
-                p.TotalProgressPercent = percentOf(p.TotalBytesDone, p.totalSize);
+                p.advance(call.fileBytes - (p.FileBytesDone - before.FileBytesDone));  // to the worker's count
                 driver.ui.setProgressBars(static_cast<int>(p.FileProgressPercent),
                                           static_cast<int>(p.TotalProgressPercent));
                 driver.ui.pumpMessages();
@@ -178,6 +159,13 @@ std::optional<bool> playCalls(const Job& job, std::FILE* output, DriverContext& 
 
 struct DecodeAhead::State {
     explicit State(DecodeAheadPlan p) : plan(std::move(p)) {}
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+    // What is running stops at its next read or write; the tasks then wait for it, and the pool joins its workers.
+    ~State() {
+        for (const auto& job : jobs) job->cancelled = true;
+        if (pool) pool->cancel();
+    }
 
     // Entries the walk decodes that a worker may take.
     bool worthDecoding(const ArchiveEntry& entry) const {
@@ -189,14 +177,15 @@ struct DecodeAhead::State {
         return !plan.wanted || plan.wanted(entry);
     }
 
-    // The next job for a worker (lock held); null when there is none now.
-    std::shared_ptr<Job> takeNext() {
+    // Hands the workers the next entries worth decoding while they fit the
+    // bound; the room comes back as the walk takes them.
+    void handOver() {
         for (;;) {
             if (!upcoming) {
                 ArchiveEntry entry;
                 if (walkEnded || walk.next(entry) != ArchiveReader::Step::Entry) {
                     walkEnded = true;
-                    return nullptr;
+                    return;
                 }
                 if (worthDecoding(entry)) upcoming = std::move(entry);
                 continue;
@@ -206,67 +195,45 @@ struct DecodeAhead::State {
                 continue;
             }
             const std::size_t charge = kJobCharge + (plan.keepsOutput ? upcoming->record.size : 0);
-            if (held + charge > bound) return nullptr;  // room comes back as the walk takes jobs
+            if (!tasks->hasRoomFor(charge)) return;
             auto job = std::make_shared<Job>();
             job->entry = std::move(*upcoming);
-            job->charge = charge;
             upcoming.reset();
-            held += charge;
-            queue.push_back(job);
-            return job;
+            jobs.push_back(job);
+            tasks->submit([this, job] { return !job->cancelled && decode(*job); }, charge);
         }
     }
 
-    void release(Job& job) {
-        if (job.released) return;
-        job.released = true;
-        held -= job.charge;
-        workerWake.notify_all();
-    }
-
-    // The walk has reached the entry at `offset` (lock held): jobs before it are of no use any more.
-    void reach(uint64_t offset) {
-        while (!queue.empty() && queue.front()->entry.offset < offset) {
-            Job& job = *queue.front();
-            job.cancelled = true;
-            job.dropped = true;
-            if (job.done) release(job);
-            queue.pop_front();
+    // The walk has reached the entry at `offset`: jobs before it are of no
+    // use any more. They are cancelled and taken back (a cancelled driver
+    // stops at its next read or write; the walk runs one not yet started itself).
+    void reach(uint64_t offset, const std::function<bool()>& pump) {
+        while (!jobs.empty() && jobs.front()->entry.offset < offset) {
+            jobs.front()->cancelled = true;
+            tasks->takeOldest(
+                [&pump] {
+                    pump();
+                    return true;  // it is cancelled: the wait is short, and not one the person can end
+                },
+                Help::Yes);
+            jobs.pop_front();
         }
         reached = std::max(reached, offset);
     }
 
-    void work() {
-        std::unique_lock lock(mutex);
-        while (!stopping) {
-            const std::shared_ptr<Job> job = takeNext();
-            if (!job) {
-                if (walkEnded && !upcoming) return;
-                workerWake.wait(lock);
-                continue;
-            }
-            lock.unlock();
-            decode(*job);
-            lock.lock();
-            job->done = true;
-            if (job->dropped) release(*job);
-            walkWake.notify_all();
-        }
-    }
-
-    // Runs the one-thread driver over the job's data (no lock held).
-    void decode(Job& job) const {
+    // Runs the one-thread driver over the job's data, on a worker; true when it went soundly.
+    bool decode(Job& job) const {
         try {
             if (plan.keepsOutput) job.output.reserve(job.entry.record.size);
         } catch (const std::bad_alloc&) {
-            return;
+            return false;
         }
         CipherState cipher;
         if (plan.password) resetCipher(cipher, *plan.password);
-        FileHandle source(openEntryDataStream(archiveFd, job.entry.dataOffset, job.entry.record.packedSize,
+        UniqueFile source(openEntryDataStream(archiveFd, job.entry.dataOffset, job.entry.record.packedSize,
                                               plan.password ? &cipher : nullptr, &job.cancelled));
-        FileHandle sink(plan.keepsOutput ? openHeldOutput(job) : nullptr);
-        if (!source || (plan.keepsOutput && !sink)) return;
+        UniqueFile sink(plan.keepsOutput ? openHeldOutput(job) : nullptr);
+        if (!source || (plan.keepsOutput && !sink)) return false;
         DriverProgress progress;
         progress.fileSize = job.entry.record.size;
         CallRecorder recorder(job, progress);
@@ -274,25 +241,22 @@ struct DecodeAhead::State {
         settings.threads = 1;
         DriverContext driver = boundedToEntry(DriverContext{recorder, progress, settings}, job.entry);
         bool passed = sink ? decompressFile(source.get(), sink.get(), driver) : testFile(source.get(), driver);
-        if (sink && std::fclose(sink.release()) != 0) passed = false;
-        job.sound = passed && recorder.reports == 0 && !recorder.outOfMemory && !job.cancelled;
+        if (sink && !closeChecked(sink)) passed = false;
+        return passed && recorder.reports == 0 && !recorder.outOfMemory && !job.cancelled;
     }
 
     const DecodeAheadPlan plan;
     std::size_t bound = 0;  // bytes (and job charges) held ahead at most, set for the workers started
-    ArchiveReader walk;  // the workers' own walk of the entries, under the mutex
+    ArchiveReader walk;     // the entries handed to the workers, read ahead of the operation's walk
     int archiveFd = -1;
 
-    std::mutex mutex;
-    std::condition_variable workerWake;
-    std::condition_variable walkWake;
-    std::deque<std::shared_ptr<Job>> queue;  // taken jobs in archive order, all at or after `reached`
-    std::optional<ArchiveEntry> upcoming;    // the next entry worth decoding, waiting for room
+    std::optional<WorkerPool> pool;
+    // Whether each job went soundly; none without a worker.
+    std::optional<OrderedTasks<bool>> tasks;
+    std::deque<std::shared_ptr<Job>> jobs;  // the jobs in hand, in archive order, as the tasks
+    std::optional<ArchiveEntry> upcoming;   // the next entry worth decoding, waiting for room
     bool walkEnded = false;
     uint64_t reached = 0;  // offset of the entry the operation's walk is at
-    std::size_t held = 0;
-    bool stopping = false;
-    std::vector<std::thread> threads;
 };
 
 DecodeAhead::DecodeAhead(DecodeAheadPlan plan) : state_(std::make_unique<State>(std::move(plan))) {
@@ -300,45 +264,35 @@ DecodeAhead::DecodeAhead(DecodeAheadPlan plan) : state_(std::make_unique<State>(
     if (!s.walk.open(s.plan.archivePath) || s.walk.readHeader()) return;  // the walk decodes everything itself
     s.archiveFd = ::fileno(s.walk.file());
     const int64_t workers = std::min<int64_t>(s.plan.workers, s.walk.header().entryCount());
-    std::lock_guard lock(s.mutex);  // the workers wait until the bound is set
-    try {
-        for (int64_t i = 0; i < workers; ++i) s.threads.emplace_back([&s] { s.work(); });
-    } catch (const std::system_error&) {
-        // Fewer workers (or none): the walk decodes the rest itself.
-    }
-    s.bound = kHeldBytesPerWorker * s.threads.size();
+    s.pool.emplace(static_cast<int32_t>(std::max<int64_t>(workers, 0)));
+    // Without a worker (the system refused them) the walk decodes the rest itself.
+    if (s.pool->workerCount() == 0) return;
+    s.bound = kHeldBytesPerWorker * static_cast<std::size_t>(s.pool->workerCount());
+    s.tasks.emplace(*s.pool, s.bound);
+    s.handOver();
 }
 
-DecodeAhead::~DecodeAhead() {
-    State& s = *state_;
-    {
-        std::lock_guard lock(s.mutex);
-        s.stopping = true;
-        for (const auto& job : s.queue) job->cancelled = true;
-    }
-    s.workerWake.notify_all();
-    for (std::thread& thread : s.threads) thread.join();
-}
+DecodeAhead::~DecodeAhead() = default;
 
 std::optional<bool> DecodeAhead::playBack(const ArchiveEntry& entry, std::FILE* output, DriverContext& driver) {
     State& s = *state_;
-    std::unique_lock lock(s.mutex);
-    s.reach(entry.offset);
-    if (s.queue.empty() || s.queue.front()->entry.offset != entry.offset) return std::nullopt;
-    const std::shared_ptr<Job> job = s.queue.front();
-    while (!s.walkWake.wait_for(lock, kWaitSlice, [&] { return job->done; })) {
-        lock.unlock();
+    if (!s.tasks) return std::nullopt;
+    const auto pump = [&driver] {
         driver.ui.pumpMessages();
-        const bool abort = driver.ui.abortRequested();
-        lock.lock();
-        if (abort && !job->done) return false;  // the driver too ends with false on abort
-    }
-    s.queue.pop_front();
-    lock.unlock();
+        return !driver.ui.abortRequested();
+    };
+    s.reach(entry.offset, pump);
+    s.handOver();
+    if (s.jobs.empty() || s.jobs.front()->entry.offset != entry.offset) return std::nullopt;
     std::optional<bool> result;
-    if (job->sound && sameData(job->entry, entry)) result = playCalls(*job, output, driver);
-    lock.lock();
-    s.release(*job);
+    {
+        const std::shared_ptr<Job> job = s.jobs.front();
+        const std::optional<bool> sound = s.tasks->takeOldest(pump);
+        if (!sound) return false;  // the driver too ends with false on abort
+        s.jobs.pop_front();
+        if (*sound && sameData(job->entry, entry)) result = playCalls(*job, output, driver);
+    }
+    s.handOver();  // the job's bytes are gone: room for more
     return result;
 }
 

@@ -2,9 +2,10 @@
 //
 // Extraction and testing walk the entries one by one on the operation's
 // thread, which asks every question, shows every message and writes every
-// file. With more threads, workers run ahead of that walk: each takes the
-// next entry worth decoding, runs the one-thread decompress (or test) driver
-// over its data into memory, and records what the driver showed on the way
+// file. With more threads, workers of the engine's pool run ahead of that
+// walk: the walk hands them the next entries worth decoding as ordered
+// tasks, and each runs the one-thread decompress (or test) driver over an
+// entry's data into memory, and records what the driver showed on the way
 // (action labels, progress, its checks of the abort request). When the walk
 // reaches the entry, playBack repeats those calls in their order with the
 // walk's own progress counters and writes the bytes, so the person sees

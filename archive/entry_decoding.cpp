@@ -1,11 +1,10 @@
-// entry_decoding.cpp - choosing between the one-thread and the block-parallel drivers for one entry.
+// entry_decoding.cpp - running the decompress or test driver over one entry's bounded data.
 #include "archive/entry_decoding.h"
 
 #include <memory>
 #include <unistd.h>
 
 #include "archive/entry_data_stream.h"
-#include "engine/parallel_decompress.h"
 
 namespace zor {
 namespace {
@@ -18,7 +17,9 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
 bool decodesInParallelBlocks(const ArchiveEntry& entry, bool enciphered, int32_t threads) {
-    return threads > 1 && !enciphered && int64_t{entry.record.packedSize} >= ParallelDecodeOptions{}.smallestParallelInput;
+    EngineSettings settings;
+    settings.threads = threads;
+    return !enciphered && decodesInParallel(int64_t{entry.record.packedSize}, settings);
 }
 
 DriverContext boundedToEntry(const DriverContext& driver, const ArchiveEntry& entry) {
@@ -32,14 +33,9 @@ std::optional<bool> decodeEntryData(const ArchiveReader& reader, const ArchiveEn
     FileHandle data(openEntryDataStream(reader.file(), entry.dataOffset, entry.record.packedSize, cipher));
     if (!data) return std::nullopt;
     DriverContext bounded = boundedToEntry(driver, entry);
-    const int32_t threads = driver.settings.threads;
-    if (decodesInParallelBlocks(entry, cipher != nullptr, threads)) {
-        ParallelDecodeOptions options;
-        options.threads = threads;
-        options.inputLength = entry.record.packedSize;
-        return output ? decompressFileParallel(data.get(), output, bounded, options)
-                      : testFileParallel(data.get(), bounded, options);
-    }
+    // Enciphered data can only be read from the start: the driver decodes
+    // a stream of unknown length on one thread.
+    if (!cipher) bounded.inputLength = entry.record.packedSize;
     return output ? decompressFile(data.get(), output, bounded) : testFile(data.get(), bounded);
 }
 

@@ -1,10 +1,10 @@
 // entry_decoding.h - runs the decompress or test driver over one entry's data on the calling thread.
 //
 // An entry's data are read through a stream bounded to its bytes
-// (entry_data_stream.h), so the driver never reads into what follows. A
-// large unenciphered entry goes to the block-parallel drivers
-// (engine/parallel_decompress.h) on that same seekable stream; they write,
-// report and return exactly what the one-thread driver would.
+// (entry_data_stream.h), so the driver never reads into what follows. For
+// an unenciphered entry the driver is told the data's length, so that it
+// can decode a large one on several threads on that same seekable stream,
+// writing, reporting and returning exactly what one thread would.
 #pragma once
 
 #include <cstdint>

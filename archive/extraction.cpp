@@ -19,6 +19,7 @@
 #include "platform/file_attributes.h"
 #include "platform/new_file.h"
 #include "platform/unique_descriptor.h"
+#include "platform/unique_file.h"
 
 namespace zor {
 namespace {
@@ -155,7 +156,7 @@ private:
         if (!file.create(parent.get(), leaf)) return stop(aboutFile(shownPath, kCannotOpenFileMessage, errno));
         if (permissions != 0) ::fchmod(file.descriptor(), permissions);
         const int written = ::fcntl(file.descriptor(), F_DUPFD_CLOEXEC, 0);
-        std::FILE* output = written >= 0 ? ::fdopen(written, "wb") : nullptr;
+        UniqueFile output(written >= 0 ? ::fdopen(written, "wb") : nullptr);
         if (!output) {
             if (written >= 0) ::close(written);
             return stop(aboutFile(shownPath, kCannotOpenFileMessage, errno));
@@ -179,9 +180,10 @@ private:
             }
             DriverContext driver{counter, context_.progress, context_.settings};
             reportsBefore = counter.reports;
-            result = decodeEntry(ahead_.get(), reader_, entry, password_ ? &context_.cipher : nullptr, output, driver);
+            result = decodeEntry(ahead_.get(), reader_, entry, password_ ? &context_.cipher : nullptr, output.get(),
+                                 driver);
         }
-        const bool closed = std::fclose(output) == 0;
+        const bool closed = closeChecked(output);
         if (ui_.abortRequested()) {
             // A file of its own stays as far as it got; one that replaced another would lose it.
             if (!replacing) file.commit(false);

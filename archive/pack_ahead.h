@@ -20,35 +20,35 @@
 // workers, so every message and outcome stays the one-thread one.
 //
 // Memory stays linear in the threads: each holds one engine stream (one
-// block) while it compresses, and no further file is taken when it would
-// bring the files in hand (being compressed or waiting for the packer)
-// past `kBytesAheadPerThread` per compressing thread, each counted as its input
-// plus `kBytesHeldPerFile` for its bookkeeping; one file is always allowed.
-// A file larger than one block is a barrier: workers do not pass it until the
-// packer has moved beyond it, so while the packer compresses it with all
-// cores the workers neither compete for the cores nor hold memory.
+// block) while it compresses, and no further file is handed to the workers
+// when it would bring the files in hand (handed over and not yet taken by
+// the packer) past `kBytesAheadPerThread` per compressing thread, each
+// counted as its input plus `kBytesHeldPerFile` for its bookkeeping; one
+// file is always allowed. A file larger than one block is a barrier: no file
+// after it is handed over until the packer has moved beyond it, so while the
+// packer compresses it with all cores the workers neither compete for the
+// cores nor hold memory.
+//
+// The workers are the engine's worker pool; the files go to it as ordered
+// tasks, so the packer takes them back in item order.
 //
 // Threads: every public call comes from the packer's thread. The
 // destructor stops the workers promptly (between two steps of the engine)
 // and joins them; no worker outlives the object.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <vector>
 
 #include "archive/operation_context.h"
 #include "engine/file_drivers.h"
+#include "engine/worker_pool.h"
 
 namespace zor {
 
@@ -85,59 +85,35 @@ public:
     // The stream of file item `index`, which is the packer's current item;
     // each index is taken once.
     // Until it is ready the packer compresses files no worker has taken,
-    // then waits; either way it calls `keepWaiting` about every 20 ms (the
-    // packer pumps its messages there) and returns nothing at once when
-    // `keepWaiting` says false. Nothing also means the file was not
-    // compressed ahead (not small, or trouble): the packer does it itself.
+    // then waits; either way it calls `keepWaiting` about every
+    // kPumpWaitInterval (the packer pumps its messages there) and returns
+    // nothing at once when `keepWaiting` says false. Nothing also means the
+    // file was not compressed ahead (not small, or trouble): the packer does it itself.
     std::optional<CompressedAhead> take(std::size_t index, const std::function<bool()>& keepWaiting);
 
-    std::size_t workerCount() const { return workers_.size(); }
+    std::size_t workerCount() const { return static_cast<std::size_t>(pool_.workerCount()); }
 
 private:
     struct Job {
         std::string diskPath;
         uint64_t size = 0;             // as the walk saw it
         std::size_t startsAtTurn = 0;  // the item the packer must have reached: one past the last large file before it
-        bool finished = false;  // a worker has left its result (or its trouble) here
-        std::optional<CompressedAhead> result;
     };
     static constexpr std::size_t kNoJob = static_cast<std::size_t>(-1);
-    // Once the packer has to wait, it sleeps until this many further jobs
-    // are done as well (or no worker is busy), so that its thread wakes once
-    // per few small files rather than for each.
-    static constexpr std::size_t kJobsPerWake = 4;
 
-    bool mayStartNext() const;
     static uint64_t heldFor(const Job& job) { return job.size + kBytesHeldPerFile; }
-    bool packerMayGoOn(std::size_t job) const;
-    // Takes job nextJob_ and compresses it with the lock released; `lock` holds mutex_ before and after.
-    void runNextJob(std::unique_lock<std::mutex>& lock, std::vector<uint8_t>& chunk);
-    void workerLoop();
+    // Hands the workers every job the barrier and the memory bound let through.
+    void handOver();
 
     const EngineSettings settings_;
-    // The small files, in item order. Only the packer's thread adds jobs and
-    // lists items; a deque keeps the workers' references to earlier jobs valid.
-    std::deque<Job> jobs_;
-    std::vector<std::size_t> jobOfItem_;  // kNoJob for folders, empty and large files
+    std::vector<Job> jobs_;               // the small files, in item order
+    std::vector<std::size_t> jobOfItem_;  // kNoJob for folders, links, empty and large files
     std::size_t startsAtTurn_ = 0;        // one past the last large file listed
-
-    // The packer's own: the first job still behind a large file the packer
-    // has not reached, and that job when the workers were last told.
-    std::size_t barrierJob_ = 0;
-    std::size_t passedBarrierJob_ = 0;
-
-    std::mutex mutex_;
-    std::condition_variable workAvailable_;
-    std::condition_variable jobFinished_;
-    std::size_t nextJob_ = 0;     // the first job no worker has taken
-    std::size_t turn_ = 0;        // the item the packer has reached, as far as the workers need to know
-    std::size_t inHand_ = 0;        // jobs taken by a worker and not yet by the packer
-    uint64_t bytesInHand_ = 0;      // their input, as the walk saw it
-    std::size_t busy_ = 0;          // workers compressing a job
-    std::size_t awaited_ = kNoJob;  // the job the packer sleeps on
-    std::atomic<bool> stopping_{false};
-    std::vector<uint8_t> packerChunk_;  // the packer's read buffer for the files it compresses itself
-    std::vector<std::thread> workers_;
+    std::size_t turn_ = 0;                // the item the packer has reached
+    std::size_t handedOver_ = 0;          // jobs [taken_, handedOver_) are the tasks in hand
+    std::size_t taken_ = 0;
+    WorkerPool pool_;  // before tasks_, which must go first
+    OrderedTasks<std::optional<CompressedAhead>> tasks_;
 };
 
 }  // namespace zor

@@ -39,17 +39,19 @@
 #include "archive/packing_streams.h"
 #include "archive/report_counter.h"
 #include "archive/tree_walk.h"
-#include "engine/driver_reports.h"
-#include "engine/parallel_compress_file.h"
 #include "platform/dos_time.h"
 #include "platform/file_attributes.h"
 #include "platform/regular_file.h"
+#include "platform/unique_file.h"
 
 namespace zor {
 namespace {
 
 constexpr uint64_t kLargestArchive = std::numeric_limits<int32_t>::max();
-constexpr std::size_t kArchiveWriteBuffer = 256 * 1024;
+// Entries of small files take a few hundred bytes each, and each record is
+// written back once its stream is known: a window this large holds many
+// entries, so the disk sees one write for them all.
+constexpr std::size_t kArchiveWindow = 256 * 1024;
 
 constexpr char kPackedIntoItselfMessage[] = "This is the archive being written; it cannot be packed into itself";
 
@@ -163,9 +165,6 @@ public:
         if (!createArchive()) {
             return failWith(aboutFile(context_.window.ArchivePath, kCannotCreateArchiveMessage, errno));
         }
-        // Entries of small files take a few hundred bytes each: a large
-        // buffer writes many of them at once, rather than a page at a time.
-        std::setvbuf(files_.archive, archiveBuffer_.get(), _IOFBF, kArchiveWriteBuffer);
         if (!writeArchiveHeader(files_.archive, header_) || !writeEntryRecord(files_.archive, EntryRecord{})) {
             return failWith(kWriteFailedMessage);
         }
@@ -231,18 +230,15 @@ private:
     }
 
     // The new archive, unnamed or as a part file beside the target, with a
-    // buffered stream of its own over it; false with errno set.
+    // writer of its own over it; false with errno set.
     bool createArchive() {
         if (!files_.archiveBeingWritten.createBeside(context_.window.ArchivePath)) return false;
         files_.packingArchive = true;
         const int fd = ::fcntl(files_.archiveBeingWritten.descriptor(), F_DUPFD_CLOEXEC, 0);
         if (fd < 0) return false;
-        files_.archive = ::fdopen(fd, "w+b");
-        if (files_.archive) return true;
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-        return false;
+        writer_.emplace(fd, kArchiveWindow);
+        files_.archive = writer_->stream();
+        return files_.archive != nullptr;
     }
 
     void fillRecord(const PackItem& item, const std::string& name) {
@@ -315,7 +311,7 @@ private:
             if (record_.size == 0) {
                 // The file was emptied before a byte of it was read: an empty
                 // file's entry holds no stream, so the empty one goes again.
-                if (std::fflush(files_.archive) != 0 || ::ftruncate(::fileno(files_.archive), off_t(dataOffset)) != 0) {
+                if (!writer_->truncate(dataOffset)) {
                     return failWith(kWriteFailedMessage);
                 }
                 record_.packedSize = 0;
@@ -326,8 +322,7 @@ private:
             totalPacked_ += record_.packedSize;
             totalStored_ += record_.size;
         }
-        if (!seekTo(files_.archive, entryOffset_) || !writeEntryRecord(files_.archive, record_) ||
-            std::fflush(files_.archive) != 0) {
+        if (!seekTo(files_.archive, entryOffset_) || !writeEntryRecord(files_.archive, record_)) {
             return failWith(kWriteFailedMessage);
         }
         entryOffset_ = dataOffset + record_.packedSize;
@@ -355,7 +350,7 @@ private:
         ReportCounter driverUi(ui_, true, item.diskPath);
         DriverContext driver{driverUi, context_.progress, context_.settings};
         std::FILE* source = item.isLink ? linkSource_.get() : reader_->stream();
-        const CompressResult result = compressFileParallel(source, into, driver);
+        const CompressResult result = compressFile(source, into, driver);
         const bool enciphered = !enciphering || enciphering->close();
         if (driverUi.fatalReports > 0) {
             fail(OperationOutcome::Fatal);  // the partial archive goes before the process may end
@@ -390,11 +385,7 @@ private:
         if (dataOffset + record_.packedSize + kEntryRecordSize > kLargestArchive) {
             return failWith(kArchiveTooLargeMessage);
         }
-        DriverProgress& progress = context_.progress;
-        progress.FileBytesDone += record_.size;
-        progress.TotalBytesDone += record_.size;
-        progress.FileProgressPercent = percentOf(progress.FileBytesDone, progress.fileSize);
-        progress.TotalProgressPercent = percentOf(progress.TotalBytesDone, progress.totalSize);
+        context_.progress.advance(record_.size);
         if (ui_.abortRequested()) return abort();
 
         if (protectedArchive()) {
@@ -462,8 +453,7 @@ private:
         if (!blockNeeded_ || context_.plainArchive) return true;
         const std::vector<uint8_t> block = encodeExactBlock(exact_);
         return ::fseeko(files_.archive, 0, SEEK_END) == 0 &&
-               std::fwrite(block.data(), 1, block.size(), files_.archive) == block.size() &&
-               std::fflush(files_.archive) == 0;
+               std::fwrite(block.data(), 1, block.size(), files_.archive) == block.size();
     }
 
     void showFileStarted(const PackItem& item, std::size_t index) {
@@ -497,9 +487,7 @@ private:
 
     OperationOutcome finish() {
         ahead_.reset();
-        // Buffered entries reach the disk here at the latest: a failure to
-        // write them is a write failure, not an archive of unknown size.
-        if (!settlePlaceholder() || std::fflush(files_.archive) != 0 || !appendExactBlock()) {
+        if (!settlePlaceholder() || !appendExactBlock()) {
             return failWith(kWriteFailedMessage);
         }
         const uint64_t end = endOf(files_.archive);
@@ -509,8 +497,9 @@ private:
         header_.totalPackedSize = totalPacked_;
         header_.archiveSize = static_cast<int32_t>(end);
         header_.ratio = computeRatio(totalPacked_, header_.totalSize);
-        if (!seekTo(files_.archive, 0) || !writeArchiveHeader(files_.archive, header_) ||
-            std::fflush(files_.archive) != 0 || ::fsync(::fileno(files_.archive)) != 0) {
+        // The entries still in the writer's window reach the disk here at the
+        // latest: a failure to write them is a write failure.
+        if (!seekTo(files_.archive, 0) || !writeArchiveHeader(files_.archive, header_) || !writer_->sync()) {
             return failWith(kWriteFailedMessage);
         }
         const int closed = std::fclose(files_.archive);
@@ -582,16 +571,13 @@ private:
     OperationUi& ui_;
     ArchiveHeader& header_;
     EntryRecord& record_;
-    // Declared before files_: the archive may be closed as the object goes, and the buffer must outlive it.
-    std::unique_ptr<char[]> archiveBuffer_{new char[kArchiveWriteBuffer]};
+    // Declared before files_: the archive's stream may be closed as the object goes, and its writer must outlive it.
+    std::optional<ArchiveWriter> writer_;
     OperationFiles files_;
     std::optional<PackAhead> ahead_;  // small files compressed on worker threads, when there are several threads
     std::optional<LimitedReader> reader_;  // the file being compressed
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::string linkText_;                              // the link being packed: its target text
-    std::unique_ptr<std::FILE, FileCloser> linkSource_;  // ... read from memory
+    std::string linkText_;  // the link being packed: its target text
+    UniqueFile linkSource_;  // ... read from memory
     std::vector<ExactRecord> exact_;                    // each item's exact name, permissions, time and kind
     bool blockNeeded_ = false;                          // the entries alone would lose something
     std::vector<std::string> plainLosses_;              // what a plain archive loses, one line per item

@@ -10,8 +10,6 @@
 #include "cli/stream_endpoints.h"
 #include "cli/stream_ui.h"
 #include "engine/file_drivers.h"
-#include "engine/parallel_compress_file.h"
-#include "engine/parallel_decompress.h"
 
 namespace zor::cli {
 
@@ -57,23 +55,25 @@ int runCompress(const CompressRequest& request) {
     return runBetween(request.files, Direction::Compress, "I/O or other error, bailing out.",
                       [&request](std::FILE* in, std::FILE* out, DriverContext& c) {
                           c.settings.threads = request.threads;
-                          return !compressFileParallel(in, out, c).failed;
+                          return !compressFile(in, out, c).failed;
                       });
 }
 
 // What `decompress` is told: the two ends and how many threads decode the blocks.
 struct DecompressRequest {
     Endpoints files;
-    // A short stream can still hold many blocks of repeated bytes, and one
-    // file's worth of starting threads is nothing: always go parallel.
-    ParallelDecodeOptions options{static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency())), 0};
+    int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
 };
 
 int runDecompress(const DecompressRequest& request) {
     // The driver fails without a message only when the input does not begin with a stream.
     return runBetween(request.files, Direction::Decompress, "not a ZOR compressed stream",
                       [&request](std::FILE* in, std::FILE* out, DriverContext& c) {
-                          return decompressFileParallel(in, out, c, request.options);
+                          c.settings.threads = request.threads;
+                          // A short stream can still hold many blocks of repeated bytes, and one
+                          // file's worth of starting threads is nothing: always go parallel.
+                          c.settings.smallestParallelDecode = 0;
+                          return decompressFile(in, out, c);
                       });
 }
 
@@ -96,7 +96,7 @@ void addCodecCommands(CLI::App& app, int& exitStatus) {
     auto decompressRequest = std::make_shared<DecompressRequest>();
     CLI::App* decompress = app.add_subcommand("decompress", "decompress a ZOR stream back into the original bytes");
     addEndpoints(decompress, decompressRequest->files);
-    decompress->add_option("--threads", decompressRequest->options.threads, "threads decoding blocks (default: all cores)")
+    decompress->add_option("--threads", decompressRequest->threads, "threads decoding blocks (default: all cores)")
         ->check(CLI::Range(1, 256));
     decompress->callback([decompressRequest, &exitStatus] { exitStatus = runDecompress(*decompressRequest); });
 }

@@ -29,11 +29,13 @@ int32_t BlockJob::open(int32_t level, int32_t workFactor, AllocateFunction alloc
     return status;
 }
 
-void BlockJob::continueRun(uint32_t runByte, int32_t runLength) {
+void BlockJob::takeBlock(const EncoderState& staged, uint64_t input) {
     startBlock(*state_);
-    state_->runByte = runByte;
-    state_->runLength = runLength;
-    inputBytes = 0;
+    std::memcpy(state_->blockText, staged.blockText, static_cast<size_t>(staged.blockLength));
+    std::memcpy(state_->usedBytes, staged.usedBytes, sizeof staged.usedBytes);
+    state_->blockLength = staged.blockLength;
+    state_->blockCrc = staged.blockCrc;
+    inputBytes = input;
 }
 
 void BlockJob::encode() {

@@ -1,8 +1,8 @@
 // block_job.h - one block of a stream encoded apart from the others: its own encoder record, work areas and bits.
 //
-// A parallel compressor keeps a few of these. The calling thread fills one
-// through the run-length stage (its `state` is an ordinary encoder record),
-// a worker thread sorts and writes it into the job's own output area
+// A parallel compressor keeps a few of these. The calling thread hands one
+// a block it filled through the run-length stage (`takeBlock`; `state` is
+// an ordinary encoder record), a worker thread sorts and writes it into the job's own output area
 // starting at bit 0, and the calling thread then appends those bits to the
 // stream with the two `append` calls below, at whatever bit position the stream has
 // reached. The record comes from `compressInit` on a private handle, so a
@@ -32,9 +32,9 @@ public:
 
     EncoderState& state() { return *state_; }
 
-    // Empties the block and takes over the run still pending from the block
-    // before, which belongs at the start of this one.
-    void continueRun(uint32_t runByte, int32_t runLength);
+    // Takes a block filled in another record (`staged`, its CRC final):
+    // its text, the bytes it uses and its CRC, and `input` as inputBytes.
+    void takeBlock(const EncoderState& staged, uint64_t input);
 
     // Sorts and writes the filled block (not empty, blockCrc final) into the
     // job's output area. Touches nothing outside the job: safe on a worker.

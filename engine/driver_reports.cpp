@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/driver_texts.h"
+
 namespace zor {
 
 namespace {
@@ -12,16 +14,16 @@ void pumpThroughUi(void* ui) { static_cast<DriverUi*>(ui)->pumpMessages(); }
 
 }  // namespace
 
-void reportIoError(DriverUi& ui) { ui.reportError("I/O or other error, bailing out.", false); }
-void reportOutOfMemory(DriverUi& ui) { ui.reportError("Not enough memory", false); }
-void reportConfigError(DriverUi& ui) { ui.reportError("Configuration error", true); }
-void reportLongerThanExpected(DriverUi& ui) { ui.reportError("Decompressed data longer than the recorded size", false); }
-void reportShorterThanExpected(DriverUi& ui) { ui.reportError("Decompressed data shorter than the recorded size", false); }
+void reportIoError(DriverUi& ui) { ui.reportError(texts::kIoError, false); }
+void reportOutOfMemory(DriverUi& ui) { ui.reportError(texts::kOutOfMemory, false); }
+void reportConfigError(DriverUi& ui) { ui.reportError(texts::kConfigError, true); }
+void reportLongerThanExpected(DriverUi& ui) { ui.reportError(texts::kLongerThanExpected, false); }
+void reportShorterThanExpected(DriverUi& ui) { ui.reportError(texts::kShorterThanExpected, false); }
 
 void reportInternalError(DriverUi& ui, const char* text) {
     // The whole message fits the 200-byte buffer the drivers have always used.
     char message[200];
-    std::snprintf(message, sizeof message, "Internal error: %s", text);
+    std::snprintf(message, sizeof message, texts::kInternalErrorFormat, text);
     ui.reportError(message, true);
 }
 

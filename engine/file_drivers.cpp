@@ -1,12 +1,20 @@
 // file_drivers.cpp - compress a file into an archive, decompress or test one entry's stream, with progress and messages.
 #include "engine/file_drivers.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 #include "engine/codec.h"
 #include "engine/codec_file.h"
+#include "engine/compress_back_end.h"
+#include "engine/decode_back_end.h"
 #include "engine/driver_reports.h"
+#include "engine/driver_texts.h"
+#include "engine/parallel_decompress.h"
 
 namespace zor {
 
@@ -14,40 +22,33 @@ namespace {
 
 constexpr int32_t kChunk = kFileBufferSize;
 
-void updateProgress(DriverContext& context, bool moveBars) {
-    DriverProgress& p = context.progress;
-    p.FileProgressPercent = percentOf(p.FileBytesDone, p.fileSize);
-    p.TotalProgressPercent = percentOf(p.TotalBytesDone, p.totalSize);
-    if (moveBars)
-        context.ui.setProgressBars(static_cast<int>(p.FileProgressPercent), static_cast<int>(p.TotalProgressPercent));
-}
-
-void countBytes(DriverContext& context, int32_t n) {
-    context.progress.FileBytesDone += n;
-    context.progress.TotalBytesDone += n;
+void showProgress(DriverContext& context) {
+    const DriverProgress& p = context.progress;
+    context.ui.setProgressBars(static_cast<int>(p.FileProgressPercent), static_cast<int>(p.TotalProgressPercent));
 }
 
 bool fileOk(std::FILE* file) { return !std::ferror(file); }
 
-// The bytes the previous stream's handle read past its end, carried into the next stream's handle.
-struct Carried {
-    uint8_t bytes[kFileBufferSize];
-    int32_t count = 0;
-
-    // Takes the unused bytes of a handle that has reached STREAM_END.
-    bool takeFrom(CodecFile* handle) {
-        const uint8_t* unused = nullptr;
-        int32_t unusedCount = 0;
-        int32_t status = OK;
-        fileReadGetUnused(&status, handle, &unused, &unusedCount);
-        if (status != OK) return false;
-        std::copy_n(unused, unusedCount, bytes);
-        count = unusedCount;
-        return true;
-    }
-};
+// Bytes left from the current position of a regular file; -1 for anything else.
+int64_t regularBytesLeft(std::FILE* file) {
+    const int64_t position = ftello(file);
+    struct stat info {};
+    if (position < 0 || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+    return info.st_size - position;
+}
 
 }  // namespace
+
+void DriverProgress::advance(int64_t n) {
+    FileBytesDone += n;
+    TotalBytesDone += n;
+    FileProgressPercent = percentOf(FileBytesDone, fileSize);
+    TotalProgressPercent = percentOf(TotalBytesDone, totalSize);
+}
+
+bool decodesInParallel(int64_t inputBytes, const EngineSettings& settings) {
+    return settings.threads > 1 && inputBytes >= settings.smallestParallelDecode;
+}
 
 CompressResult compressFile(std::FILE* input, std::FILE* archive, DriverContext& context) {
     DriverUi& ui = context.ui;
@@ -59,18 +60,17 @@ CompressResult compressFile(std::FILE* input, std::FILE* archive, DriverContext&
         result.failed = true;
         return result;
     };
-    auto statusFailure = [&](CodecFile* handle, int32_t status) {
-        int32_t ignored = OK;
-        fileWriteClose(&ignored, handle, true, nullptr, nullptr, nullptr, nullptr);
+    auto statusFailure = [&](CompressBackEnd& backEnd, int32_t status) {
+        backEnd.abandon();
         if (status == CONFIG_ERROR) {
             reportConfigError(ui);
         } else if (status == IO_ERROR) {
             reportIoError(ui);
         } else if (status == MEM_ERROR) {
             reportOutOfMemory(ui);
-            reportInternalError(ui, "End in compress");
+            reportInternalError(ui, texts::kEndInCompress);
         } else {
-            reportInternalError(ui, "Unexpected error while compressing");
+            reportInternalError(ui, texts::kUnexpectedCompressing);
         }
         result.failed = true;
         return result;
@@ -78,39 +78,36 @@ CompressResult compressFile(std::FILE* input, std::FILE* archive, DriverContext&
 
     if (!fileOk(input) || !fileOk(archive)) return ioFailure();
 
-    int32_t status = OK;
-    const EngineSettings& s = context.settings;
-    CodecFile* handle = fileWriteOpen(&status, archive, s.blockSizeLevel, s.verbosity, s.workFactor, pumpFor(ui));
-    if (status != OK) return statusFailure(handle, status);
+    const std::unique_ptr<CompressBackEnd> backEnd =
+        compressBackEndFor(archive, context.settings, regularBytesLeft(input), pumpFor(ui));
+    int32_t status = backEnd->status();
+    if (status != OK) return statusFailure(*backEnd, status);
 
     uint8_t buffer[kChunk];
     for (;;) {
         if (atEndOfFile(input)) break;
-        ui.setActionLabel("Reading...");
+        ui.setActionLabel(texts::kReading);
         const int32_t n = static_cast<int32_t>(std::fread(buffer, 1, kChunk, input));
-        countBytes(context, n);
+        context.progress.advance(n);
         if (!fileOk(input)) {
-            int32_t ignored = OK;
-            fileWriteClose(&ignored, handle, true, nullptr, nullptr, nullptr, nullptr);
+            backEnd->abandon();
             return ioFailure();
         }
-        ui.setActionLabel("Compressing in memory...");
-        if (n > 0) fileWrite(&status, handle, buffer, n);
-        updateProgress(context, false);
-        if (status != OK) return statusFailure(handle, status);
+        ui.setActionLabel(texts::kCompressing);
+        if (n > 0) status = backEnd->write(buffer, n);
+        if (status != OK) return statusFailure(*backEnd, status);
     }
 
-    ui.setActionLabel("Writing to disk and cleaning up unused memory...");
-    uint32_t outLo = 0, outHi = 0;
-    fileWriteClose(&status, handle, false, nullptr, nullptr, &outLo, &outHi);
-    result.LastPackedSize = outLo + outHi;
+    ui.setActionLabel(texts::kCompressFinishing);
+    uint64_t bytesOut = 0;
+    status = backEnd->finish(bytesOut);
+    result.LastPackedSize = static_cast<uint32_t>(bytesOut);
     if (status != OK) {
-        // A failing close keeps the handle; the status failure gives it back.
         if (ui.abortRequested()) {
-            fileWriteClose(&status, handle, true, nullptr, nullptr, nullptr, nullptr);
+            backEnd->abandon();
             return result;
         }
-        return statusFailure(handle, status);
+        return statusFailure(*backEnd, status);
     }
     if (ui.abortRequested()) return result;
     if (!fileOk(archive) || std::fflush(archive) != 0 || !fileOk(input)) return ioFailure();
@@ -131,23 +128,29 @@ struct StreamDriverKind {
     bool laterDamageSucceeds;       // damage after a complete stream ends the entry successfully
 };
 
-const StreamDriverKind kDecompress{"End in decompress", "Unexpected error while decompressing",
-                                   "Read unused in decompress", "Data integrity error when decompressing.",
-                                   "Compressed file ends unexpectedly, probably corrupted", nullptr, true};
-const StreamDriverKind kTest{"End in test", "Unexpected error while testing", "Read unused in test",
-                             "Data integrity (CRC) error in data", "file ends unexpectedly",
-                             "Bad number, file not created by ZOR", false};
+const StreamDriverKind kDecompress{texts::kEndInDecompress, texts::kUnexpectedDecompressing,
+                                   texts::kUnusedInDecompress,  texts::kDecompressDataError,
+                                   texts::kDecompressTruncated, nullptr,
+                                   true};
+const StreamDriverKind kTest{texts::kEndInTest,     texts::kUnexpectedTesting, texts::kUnusedInTest,
+                             texts::kTestDataError, texts::kTestTruncated,     texts::kTestNotAStream,
+                             false};
 
-// Reads every stream stored back to back from `source`, writing the bytes to
-// `output` when there is one (decompress) or only checking them (test).
-bool driveStreams(std::FILE* source, std::FILE* output, DriverContext& context, const StreamDriverKind& kind) {
+bool ioFailure(DriverUi& ui, const StreamDriverKind& kind) {
+    reportIoError(ui);
+    reportInternalError(ui, kind.endText);
+    return false;
+}
+
+// The driver's loop: reads every stream stored back to back through
+// `backEnd`, writing the bytes to `output` when there is one (decompress;
+// the first `skip` bytes are left out, having been written before) or only
+// checking them (test). Nothing when the back end found the input doubtful;
+// `written` is then the number of bytes written to `output`.
+std::optional<bool> runStreams(DecodeBackEnd& backEnd, std::FILE* source, std::FILE* output, DriverContext& context,
+                               const StreamDriverKind& kind, uint64_t skip, uint64_t& written) {
     DriverUi& ui = context.ui;
     const bool decompressing = output != nullptr;
-    auto ioFailure = [&] {
-        reportIoError(ui);
-        reportInternalError(ui, kind.endText);
-        return false;
-    };
     // Bytes the streams delivered so far (never more than the expected length).
     uint64_t delivered = 0;
     const std::optional<uint64_t> expected = context.expectedLength;
@@ -158,13 +161,12 @@ bool driveStreams(std::FILE* source, std::FILE* output, DriverContext& context, 
         return false;
     };
     int streamsBegun = 0;
-    auto statusFailure = [&](CodecFile* handle, int32_t status) {
-        int32_t ignored = OK;
-        fileReadClose(&ignored, handle);
+    auto statusFailure = [&](int32_t status) {
+        backEnd.abandon();
         const bool laterSucceeds = streamsBegun > 1 && kind.laterDamageSucceeds;
         switch (status) {
             case CONFIG_ERROR: reportConfigError(ui); return false;
-            case IO_ERROR: return ioFailure();
+            case IO_ERROR: return ioFailure(ui, kind);
             case DATA_ERROR: ui.reportError(kind.dataErrorText, false); return laterSucceeds && succeed();
             case MEM_ERROR: reportOutOfMemory(ui); return laterSucceeds && succeed();
             case UNEXPECTED_EOF: ui.reportError(kind.truncatedText, false); return laterSucceeds && succeed();
@@ -176,17 +178,18 @@ bool driveStreams(std::FILE* source, std::FILE* output, DriverContext& context, 
             default: reportInternalError(ui, kind.unexpectedText); return false;
         }
     };
+    auto writeOut = [&](const uint8_t* data, int32_t n) {
+        const uint64_t dropped = std::min<uint64_t>(skip, static_cast<uint64_t>(n));
+        skip -= dropped;
+        const size_t rest = static_cast<size_t>(static_cast<uint64_t>(n) - dropped);
+        if (rest > 0) written += std::fwrite(data + dropped, 1, rest, output);
+    };
 
-    if ((output && !fileOk(output)) || !fileOk(source)) return ioFailure();
-
-    Carried carried;
     uint8_t buffer[kChunk];
-    const EngineSettings& s = context.settings;
     for (;;) {
-        int32_t status = OK;
-        CodecFile* handle =
-            fileReadOpen(&status, source, s.verbosity, s.smallMode, carried.bytes, carried.count, pumpFor(ui));
-        if (!handle || status != OK) return statusFailure(handle, status);
+        int32_t status = backEnd.open();
+        if (status == kDoubtful) return std::nullopt;
+        if (status != OK) return statusFailure(status);
         ++streamsBegun;
         while (status == OK) {
             // With a known length, one byte more than it still allows is
@@ -194,43 +197,70 @@ bool driveStreams(std::FILE* source, std::FILE* output, DriverContext& context, 
             // any byte beyond the length is written or more is decoded.
             const int32_t wanted =
                 expected ? static_cast<int32_t>(std::min<uint64_t>(kChunk, *expected - delivered + 1)) : kChunk;
-            if (decompressing) ui.setActionLabel("Reading...");
-            int32_t n = fileRead(&status, handle, buffer, wanted);
-            if (decompressing) ui.setActionLabel("Decompressing in memory...");
-            if (status == DATA_ERROR_MAGIC) return statusFailure(handle, status);
+            if (decompressing) ui.setActionLabel(texts::kReading);
+            int32_t n = backEnd.read(buffer, wanted, status);
+            if (status == kDoubtful) return std::nullopt;
+            if (decompressing) ui.setActionLabel(texts::kDecompressing);
+            if (status == DATA_ERROR_MAGIC) return statusFailure(status);
             const bool tooLong = expected && uint64_t(n) > *expected - delivered;
             if (tooLong) n = static_cast<int32_t>(*expected - delivered);
-            if (decompressing && (status == OK || status == STREAM_END) && n > 0) std::fwrite(buffer, 1, n, output);
+            if (decompressing && (status == OK || status == STREAM_END) && n > 0) writeOut(buffer, n);
             delivered += uint64_t(n);
-            countBytes(context, n);
-            updateProgress(context, true);
+            context.progress.advance(n);
+            showProgress(context);
             if (!decompressing) ui.pumpMessages();
             if (decompressing && !fileOk(output)) {
-                int32_t ignored = OK;
-                fileReadClose(&ignored, handle);
-                return ioFailure();
+                backEnd.abandon();
+                return ioFailure(ui, kind);
             }
             if (tooLong) {
-                int32_t ignored = OK;
-                fileReadClose(&ignored, handle);
+                backEnd.abandon();
                 reportLongerThanExpected(ui);
                 return false;
             }
         }
-        if (status != STREAM_END) return statusFailure(handle, status);
-        const bool tookUnused = carried.takeFrom(handle);
-        int32_t closeStatus = OK;
-        fileReadClose(&closeStatus, handle);
+        if (status != STREAM_END) return statusFailure(status);
+        const bool tookUnused = backEnd.finishStream();
         if (ui.abortRequested()) return false;
-        if (decompressing) ui.setActionLabel("Writing to disk and cleaning unused memory...");
-        if (!tookUnused || closeStatus != OK) {
+        if (decompressing) ui.setActionLabel(texts::kDecompressFinishing);
+        if (!tookUnused) {
             reportInternalError(ui, kind.unusedText);
             return false;
         }
-        if (carried.count == 0 && atEndOfFile(source)) break;
+        if (backEnd.atEnd()) break;
     }
-    if (!fileOk(source) || (output && (!fileOk(output) || std::fflush(output) != 0))) return ioFailure();
+    if (!fileOk(source) || (output && (!fileOk(output) || std::fflush(output) != 0))) return ioFailure(ui, kind);
     return succeed();
+}
+
+// Decodes on several threads where the settings and the source allow it;
+// where that back end finds the input doubtful, the one-thread back end
+// runs over it again from its start, with the progress as it was then and
+// the bytes already written left out, for its exact report.
+bool driveStreams(std::FILE* source, std::FILE* output, DriverContext& context, const StreamDriverKind& kind) {
+    DriverUi& ui = context.ui;
+    if ((output && !fileOk(output)) || !fileOk(source)) return ioFailure(ui, kind);
+    const EngineSettings& s = context.settings;
+    uint64_t written = 0;
+    const int64_t start = ftello(source);
+    const int64_t length = context.inputLength ? static_cast<int64_t>(*context.inputLength) : regularBytesLeft(source);
+    if (start >= 0 && length >= 0 && decodesInParallel(length, s)) {
+        const DriverProgress progressAtStart = context.progress;
+        {
+            ParallelDecoding parallel(source, s.threads, pumpFor(ui));
+            if (const std::optional<bool> result = runStreams(parallel, source, output, context, kind, 0, written))
+                return *result;
+        }
+        context.progress = progressAtStart;
+        if (fseeko(source, start, SEEK_SET) != 0) {
+            reportIoError(ui);
+            return false;
+        }
+        if ((output && !fileOk(output)) || !fileOk(source)) return ioFailure(ui, kind);
+    }
+    OneThreadDecoding oneThread(source, s.verbosity, s.smallMode, pumpFor(ui));
+    uint64_t unused = 0;
+    return runStreams(oneThread, source, output, context, kind, written, unused).value_or(false);
 }
 
 }  // namespace

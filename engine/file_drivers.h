@@ -1,10 +1,12 @@
 // file_drivers.h - whole-stream drivers: compress an open file into an archive, decompress or test one entry's stream.
 //
-// The drivers move data in 5000-byte chunks through the file layer
-// (codec_file.h), keep the progress counters, honour the abort request once
-// a stream is complete, and turn every failing status into the user-visible
-// message, shown through the `DriverUi` they are given. They never open,
-// position or close the files they are given.
+// The drivers move data in 5000-byte chunks, keep the progress counters,
+// honour the abort request once a stream is complete, and turn every
+// failing status into the user-visible message, shown through the
+// `DriverUi` they are given. They never open or close the files they are
+// given. With `settings.threads` above one they make or decode the stream
+// on that many threads where the input allows it; the bytes written, the
+// result, the messages, labels and progress are those of one thread.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,9 @@ struct EngineSettings {
     // Worker threads for one stream; 1 is the one-thread engine. The bytes
     // written are the same for every count.
     int32_t threads = 1;
+    // Compressed inputs shorter than this decode on one thread, where
+    // starting workers would cost more than they save.
+    int64_t smallestParallelDecode = int64_t{1} << 20;
 };
 
 // What the drivers need from the person-facing side. The archive layer's
@@ -52,6 +57,9 @@ struct DriverProgress {
     uint32_t totalSize = 0;       // the header's totalSize (divisor of TotalProgressPercent)
     float FileProgressPercent = 0;
     float TotalProgressPercent = 0;
+
+    // Counts `n` more bytes done of the file and of the operation, and sets both percentages.
+    void advance(int64_t n);
 };
 
 struct DriverContext {
@@ -63,7 +71,17 @@ struct DriverContext {
     // soon as the streams go past it, and report a stream that holds more
     // or fewer bytes as damaged (false).
     std::optional<uint64_t> expectedLength = std::nullopt;
+    // For the decompress and test drivers: the compressed bytes from the
+    // source's position when the source is a seekable stream that is no
+    // regular file and ends there (a stream bounded to a part of a file).
+    // A regular file's length is found out; any other source without one
+    // is decoded on one thread.
+    std::optional<uint64_t> inputLength = std::nullopt;
 };
+
+// Whether the decompress and test drivers decode `inputBytes` of a seekable
+// source on several threads with these settings.
+bool decodesInParallel(int64_t inputBytes, const EngineSettings& settings);
 
 // Appends one compressed stream made from `input` (at its start) to
 // `archive` (at its end) and returns the number of compressed bytes written.
@@ -77,8 +95,8 @@ struct CompressResult {
 };
 CompressResult compressFile(std::FILE* input, std::FILE* archive, DriverContext& context);
 
-// Decompresses the stream at the current position of `source` into
-// `output`; true on success, false on failure or abort.
+// Decompresses the streams stored back to back from the current position of
+// `source` into `output`; true on success, false on failure or abort.
 bool decompressFile(std::FILE* source, std::FILE* output, DriverContext& context);
 
 // Decodes and checks the stream at the current position of `source`.

@@ -2,7 +2,7 @@
 //
 // The engine "calls the pump" at fixed points. Points inside per-byte or
 // per-row loops `tick`: they only count down, and the hook runs once per
-// `kPumpInterval` ticks, so an unset hook costs one decrement and a
+// `kTicksPerPump` ticks, so an unset hook costs one decrement and a
 // predictable branch. Points reached once per call or per portion of data
 // (a step call, a turn of the file layer's loop) use `now`, so that a long
 // run of such calls still reaches the hook every time; the hook itself must
@@ -16,24 +16,24 @@
 namespace zor {
 
 struct MessagePump {
-    static constexpr int32_t kPumpInterval = 4096;
+    static constexpr int32_t kTicksPerPump = 4096;
 
     void (*hook)(void* context) = nullptr;
     void* context = nullptr;
-    int32_t countdown = kPumpInterval;
+    int32_t countdown = kTicksPerPump;
 
     // One pump point; `weight` counts how many per-byte points it stands for.
     inline void tick(int32_t weight = 1) {
         countdown -= weight;
         if (countdown <= 0) {
-            countdown = kPumpInterval;
+            countdown = kTicksPerPump;
             if (hook) hook(context);
         }
     }
 
     // A pump point that always reaches the hook (per step call, per portion of data).
     inline void now() {
-        countdown = kPumpInterval;
+        countdown = kTicksPerPump;
         if (hook) hook(context);
     }
 };

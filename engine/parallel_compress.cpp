@@ -1,10 +1,12 @@
 // parallel_compress.cpp - fills blocks in order on the calling thread, encodes them on workers, joins their bits in order.
 //
-// Each job is in one of four phases: Free, Filling (the calling thread runs
-// the run-length stage into it), Queued (handed to the workers; a worker
-// sorts and writes it) and Done (its bits wait to be joined). Only the
-// calling thread moves a job out of Done, and it joins jobs strictly in the
-// order it queued them, so a block finished early simply waits. The block
+// The calling thread runs the run-length stage into a staging record of its
+// own, which holds only a block's text, so it fills the next block while
+// every job is being encoded. A filled block is copied into a free job
+// (joining the oldest first if none is free), which is queued as a task
+// that encodes it; the calling thread takes the results (the jobs' indexes)
+// back in the order it queued them and joins them, so a block finished
+// early simply waits. The block
 // CRC is completed and folded into the stream CRC when a block is queued,
 // which happens in input order. A block is cut exactly where the one-thread
 // encoder cuts it: as soon as its text reaches the block limit, and at the
@@ -12,8 +14,6 @@
 #include "engine/parallel_compress.h"
 
 #include <algorithm>
-#include <chrono>
-#include <system_error>
 
 #include "engine/block_encoder.h"
 #include "engine/crc32.h"
@@ -25,7 +25,6 @@ namespace {
 
 constexpr int32_t kMaxThreads = 256;
 constexpr int32_t kPiece = 65536;  // joined bytes handed to the sink at a time
-constexpr auto kPumpWait = std::chrono::milliseconds(50);
 
 }  // namespace
 
@@ -42,7 +41,6 @@ ParallelCompressor::ParallelCompressor(const ParallelCompressSettings& settings,
         status_ = job->open(level_, settings.workFactor, settings.allocate, settings.release, settings.opaque);
         if (status_ != OK) return;
         jobs_.push_back(std::move(job));
-        phases_.push_back(JobPhase::Free);
     }
     area_.resize(kPiece + 64);  // a piece, plus the few bytes that bit joining and the stream's ends add
     out_.retarget(area_.data());
@@ -50,63 +48,41 @@ ParallelCompressor::ParallelCompressor(const ParallelCompressSettings& settings,
     for (uint8_t b : kStreamSignature) out_.putByte(b);
     out_.putByte(levelDigit(level_));
 
-    startWorkers(settings.threads);
-    if (status_ != OK) return;
-    phases_[0] = JobPhase::Filling;
-    current_ = 0;
+    pool_ = std::make_unique<WorkerPool>(settings.threads);
+    // Fewer workers only slow the stream down; none at all cannot make it.
+    if (pool_->workerCount() == 0) {
+        status_ = MEM_ERROR;
+        return;
+    }
+    encoded_ = std::make_unique<OrderedTasks<int32_t>>(*pool_, jobs_.size());
+    for (int32_t i = settings.threads - 1; i >= 0; --i) freeJobs_.push_back(i);
+
+    // The staging record needs only what the run-length stage touches.
+    staging_ = std::make_unique<EncoderState>();
+    stagingText_ = std::make_unique<uint8_t[]>(static_cast<size_t>(level_) * kBlockUnit);
+    staging_->blockText = stagingText_.get();
+    staging_->blockLimit = kBlockUnit * level_ - 19;
+    startBlock(*staging_);
+    startRun(*staging_);
 }
 
 ParallelCompressor::~ParallelCompressor() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-        queue_.clear();
-    }
-    workReady_.notify_all();
-    for (std::thread& worker : workers_) worker.join();
-}
-
-void ParallelCompressor::startWorkers(int32_t count) {
-    try {
-        for (int32_t i = 0; i < count; ++i) workers_.emplace_back([this] { workerLoop(); });
-    } catch (const std::system_error&) {
-        // Fewer workers only slow the stream down; none at all cannot make it.
-        if (workers_.empty()) status_ = MEM_ERROR;
-    }
-}
-
-void ParallelCompressor::workerLoop() {
-    for (;;) {
-        int32_t index;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            workReady_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-            if (stopping_) return;
-            index = queue_.front();
-            queue_.pop_front();
-        }
-        jobs_[index]->encode();
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            phases_[index] = JobPhase::Done;
-        }
-        jobDone_.notify_all();
-    }
+    if (pool_) pool_->cancel();
+    encoded_.reset();
 }
 
 int32_t ParallelCompressor::write(const uint8_t* data, size_t length) {
     if (finished_ && status_ == OK) return SEQUENCE_ERROR;
     size_t taken = 0;
+    EncoderState& s = *staging_;
     while (status_ == OK && taken < length) {
-        BlockJob& job = *jobs_[current_];
-        EncoderState& s = job.state();
         // In stretches that end where the pump's countdown runs out, so the
         // hook runs as often as with one pump point per byte.
         const size_t start = taken;
         taken += addBytes(s, data + taken, std::min(length - taken, static_cast<size_t>(pump_.countdown)));
-        job.inputBytes += taken - start;
+        stagedInput_ += taken - start;
         pump_.tick(static_cast<int32_t>(taken - start));
-        if (s.blockLength >= s.blockLimit) dispatchCurrent(false);
+        if (s.blockLength >= s.blockLimit) dispatchStaged(false);
     }
     joinBlocks(jobs_.size());
     return status_;
@@ -116,7 +92,7 @@ int32_t ParallelCompressor::finish() {
     if (status_ != OK) return status_;
     if (finished_) return SEQUENCE_ERROR;
     finished_ = true;
-    dispatchCurrent(true);
+    dispatchStaged(true);
     joinBlocks(0);
     if (status_ != OK) return status_;
     for (uint8_t b : kEndMagic) out_.putByte(b);
@@ -126,62 +102,48 @@ int32_t ParallelCompressor::finish() {
     return status_;
 }
 
-void ParallelCompressor::dispatchCurrent(bool last) {
-    const int32_t index = current_;
-    EncoderState& s = jobs_[index]->state();
+void ParallelCompressor::dispatchStaged(bool last) {
+    EncoderState& s = *staging_;
     if (last) flushRun(s);
-    const uint32_t runByte = s.runByte;
-    const int32_t runLength = s.runLength;
-    current_ = -1;
-    if (s.blockLength == 0) {
-        // Only a stream without input ends on an empty block, which writes nothing.
-        std::lock_guard<std::mutex> lock(mutex_);
-        phases_[index] = JobPhase::Free;
-    } else {
+    // Only a stream without input ends on an empty block, which writes nothing.
+    if (s.blockLength > 0) {
+        // With every job in flight, the oldest must be joined before this block gets one.
+        if (freeJobs_.empty()) joinBlocks(jobs_.size() - 1);
+        if (status_ != OK) return;
+        const int32_t index = freeJobs_.back();
+        freeJobs_.pop_back();
         s.blockCrc = crcFinish(s.blockCrc);
         streamCrc_ = foldStreamCrc(streamCrc_, s.blockCrc);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            phases_[index] = JobPhase::Queued;
-            queue_.push_back(index);
-        }
-        inOrder_.push_back(index);
-        workReady_.notify_one();
+        BlockJob* job = jobs_[static_cast<size_t>(index)].get();
+        job->takeBlock(s, stagedInput_);
+        encoded_->submit([job, index] {
+            job->encode();
+            return index;
+        });
     }
-    if (!last) takeFreeJob(runByte, runLength);
-}
-
-void ParallelCompressor::takeFreeJob(uint32_t runByte, int32_t runLength) {
-    // With every job in flight, the oldest must be joined before the next
-    // block can be filled.
-    joinBlocks(jobs_.size() - 1);
-    if (status_ != OK) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto free = std::find(phases_.begin(), phases_.end(), JobPhase::Free);
-    current_ = static_cast<int32_t>(free - phases_.begin());
-    phases_[current_] = JobPhase::Filling;
-    jobs_[current_]->continueRun(runByte, runLength);
+    // The run still open belongs at the start of the next block.
+    const uint32_t runByte = s.runByte;
+    const int32_t runLength = s.runLength;
+    startBlock(s);
+    s.runByte = runByte;
+    s.runLength = runLength;
+    stagedInput_ = 0;
 }
 
 void ParallelCompressor::joinBlocks(size_t mayRemain) {
-    while (status_ == OK && !inOrder_.empty()) {
-        const int32_t oldest = inOrder_.front();
-        const bool mustWait = inOrder_.size() > mayRemain;
-        bool done;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            if (mustWait) jobDone_.wait_for(lock, kPumpWait, [&] { return phases_[oldest] == JobPhase::Done; });
-            done = phases_[oldest] == JobPhase::Done;
+    auto pump = [this] {
+        pump_.now();
+        return true;
+    };
+    while (status_ == OK && encoded_->inHand() > 0) {
+        if (encoded_->inHand() <= mayRemain && !encoded_->oldestReady()) return;
+        const std::optional<int32_t> index = encoded_->takeOldest(pump, cadence_);
+        if (!index) {
+            status_ = MEM_ERROR;  // the pool stopped: it cannot, while this object lives
+            return;
         }
-        if (!done) {
-            if (!mustWait) return;
-            pump_.now();
-            continue;
-        }
-        joinBlock(*jobs_[oldest]);
-        inOrder_.pop_front();
-        std::lock_guard<std::mutex> lock(mutex_);
-        phases_[oldest] = JobPhase::Free;
+        joinBlock(*jobs_[static_cast<size_t>(*index)]);
+        freeJobs_.push_back(*index);
     }
 }
 

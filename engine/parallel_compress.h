@@ -5,31 +5,31 @@
 // `finish` once. The stream's bytes reach `sink` in order; `blockDone`
 // reports each block as it is joined, in block order, with the input bytes
 // it covered. Every callback runs on the calling thread, and so does
-// `pump`, which is served at least every 50 ms while the caller waits for
-// a worker.
+// `pump`, which is served at least every kPumpWaitInterval while the
+// caller waits for a worker.
 //
 // Method. The run-length stage decides where each block ends and is cheap,
-// so it stays on the calling thread and in input order. Each filled block
-// is handed to a worker, which sorts and writes it into its own bit
+// so it stays on the calling thread and in input order, filling a staging
+// area while the workers encode. Each filled block is handed to a worker, which sorts and writes it into its own bit
 // sequence; the calling thread appends the finished blocks' bits in block
 // order (blocks are not byte-aligned) and folds the stream CRC in order.
 // There are as many blocks in hand as threads, each costing one one-thread
-// stream's memory, so memory grows linearly with the thread count.
+// stream's memory, so memory grows linearly with the thread count; the
+// staging area adds one block's text (at most 900 KB) per stream. The
+// workers are those of a WorkerPool (worker_pool.h); the blocks come back
+// from it in order.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "engine/bit_writer.h"
 #include "engine/block_job.h"
 #include "engine/codec.h"
 #include "engine/message_pump.h"
+#include "engine/worker_pool.h"
 
 namespace zor {
 
@@ -66,12 +66,8 @@ public:
     uint64_t bytesWritten() const { return bytesWritten_; }
 
 private:
-    enum class JobPhase { Free, Filling, Queued, Done };
-
-    void startWorkers(int32_t count);
-    void workerLoop();
-    void dispatchCurrent(bool last);
-    void takeFreeJob(uint32_t runByte, int32_t runLength);
+    // Hands the staged block to a free job and starts the next one.
+    void dispatchStaged(bool last);
     // Joins finished blocks in order, waiting (and pumping) while more than
     // `mayRemain` blocks are still unjoined.
     void joinBlocks(size_t mayRemain);
@@ -88,19 +84,18 @@ private:
     bool finished_ = false;
 
     std::vector<std::unique_ptr<BlockJob>> jobs_;
-    std::vector<JobPhase> phases_;  // guarded by mutex_ while workers run
-    int32_t current_ = -1;          // job being filled
-    std::deque<int32_t> inOrder_;   // dispatched jobs, oldest first
+    std::vector<int32_t> freeJobs_;
+    std::unique_ptr<EncoderState> staging_;  // the block being filled
+    std::unique_ptr<uint8_t[]> stagingText_;
+    uint64_t stagedInput_ = 0;  // input bytes in the staged block
 
     std::vector<uint8_t> area_;  // the joined stream's bytes on their way to the sink
     BitWriter out_;
 
-    std::mutex mutex_;
-    std::condition_variable workReady_;
-    std::condition_variable jobDone_;
-    std::deque<int32_t> queue_;  // jobs waiting for a worker
-    bool stopping_ = false;
-    std::vector<std::thread> workers_;
+    // Declared last: the tasks in hand go, and the workers stop, before the jobs they encode.
+    std::unique_ptr<WorkerPool> pool_;
+    std::unique_ptr<OrderedTasks<int32_t>> encoded_;  // job indexes, in the order queued
+    PumpCadence cadence_;
 };
 
 }  // namespace zor

@@ -500,6 +500,57 @@ TEST(PackingStreams, TheLimitedReaderStopsAtItsLimitOrAtTheEndOfTheFile) {
     }
 }
 
+// The archive writer leaves the bytes that plain positioned writes would, with
+// a window small enough that every step crosses or leaves it: writes into
+// the window, at its end, before it, past the end of the file (a gap reads as
+// zeros), larger than the window, and cuts inside the window and on the disk.
+TEST(PackingStreams, TheArchiveWriterLeavesTheBytesOfPlainPositionedWrites) {
+    TempFolder folder;
+    struct Step {
+        int64_t seek;  // from the start; -1: at the end
+        std::string bytes;
+        int64_t cutTo = -1;  // after the write: the file's new length
+    };
+    const std::vector<Step> steps{
+        {0, "header--"},       {-1, "record1."},     {-1, "stream-one"},  {8, "RECORD1!"},
+        {-1, std::string(40, 'x')}, {2, "ad"},        {-1, "tail"},        {90, "past the end"},
+        {-1, "0123456789abcdefghij"}, {120, "", 110}, {-1, "after the cut"}, {0, "HEADER"},
+        {-1, "short", 20},     {-1, "end"}};
+    std::string model;
+    ArchiveWriter writer(::open((folder / "out").c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644), 16);
+    ASSERT_NE(writer.stream(), nullptr);
+    for (const Step& step : steps) {
+        const std::size_t at = step.seek < 0 ? model.size() : std::size_t(step.seek);
+        ASSERT_EQ(::fseeko(writer.stream(), off_t(at), SEEK_SET), 0);
+        ASSERT_EQ(std::fwrite(step.bytes.data(), 1, step.bytes.size(), writer.stream()), step.bytes.size());
+        if (model.size() < at + step.bytes.size()) model.resize(at + step.bytes.size(), '\0');
+        model.replace(at, step.bytes.size(), step.bytes);
+        if (step.cutTo >= 0) {
+            ASSERT_TRUE(writer.truncate(uint64_t(step.cutTo)));
+            model.resize(std::size_t(step.cutTo));
+        }
+        ASSERT_EQ(::fseeko(writer.stream(), 0, SEEK_END), 0);
+        EXPECT_EQ(::ftello(writer.stream()), off_t(model.size())) << "after writing \"" << step.bytes << "\"";
+    }
+    ASSERT_TRUE(writer.sync());
+    EXPECT_EQ(readFile(folder / "out"), model);
+    EXPECT_EQ(std::fclose(writer.stream()), 0);
+    EXPECT_EQ(readFile(folder / "out"), model);
+}
+
+// A write that fails at the disk fails the stream: at the write that sends
+// the window to the disk, or at the close that does.
+TEST(PackingStreams, TheArchiveWriterReportsAFailedWriteAtTheWriteOrTheClose) {
+    ArchiveWriter full(::open("/dev/full", O_WRONLY | O_CLOEXEC), 16);
+    if (!full.stream()) GTEST_SKIP() << "no /dev/full";
+    EXPECT_EQ(std::fwrite("in the window", 1, 13, full.stream()), 13u);
+    EXPECT_EQ(std::fwrite("past it", 1, 7, full.stream()), 0u);
+    EXPECT_TRUE(std::ferror(full.stream()));
+    ArchiveWriter closing(::open("/dev/full", O_WRONLY | O_CLOEXEC), 16);
+    EXPECT_EQ(std::fwrite("held", 1, 4, closing.stream()), 4u);
+    EXPECT_NE(std::fclose(closing.stream()), 0);
+}
+
 // --- files that change while they are packed ----------------------------------
 
 // Counts how often the omissions were reported, and keeps their lines.

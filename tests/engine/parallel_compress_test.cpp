@@ -10,7 +10,7 @@
 
 #include "engine/codec_file.h"
 #include "engine/compress_stream.h"
-#include "engine/parallel_compress_file.h"
+#include "engine/file_drivers.h"
 #include "tests/engine/recording_driver_ui.h"
 #include "tests/engine/temp_file.h"
 
@@ -269,7 +269,7 @@ struct Driven {
         progress.totalSize = static_cast<uint32_t>(2 * data.size());
         TempFile input = tempFileWith(data);
         TempFile out(std::tmpfile());
-        result = compressFileParallel(input.get(), out.get(), context);
+        result = compressFile(input.get(), out.get(), context);
         archive = contentsOf(out.get());
     }
 };
@@ -297,7 +297,7 @@ TEST(ParallelCompressFile, AnAbortTakesEffectAfterTheStream) {
     context.settings.threads = 2;
     TempFile input = tempFileWith(data);
     TempFile out(std::tmpfile());
-    const CompressResult result = compressFileParallel(input.get(), out.get(), context);
+    const CompressResult result = compressFile(input.get(), out.get(), context);
     EXPECT_FALSE(result.failed);
     EXPECT_TRUE(contentsOf(out.get()) == oneThread(data, 9));
     EXPECT_TRUE(ui.messages.empty());
@@ -313,7 +313,7 @@ TEST(ParallelCompressFile, AFullDiskIsTheRecoverableIoMessage) {
         TempFile input = tempFileWith(data);
         std::FILE* full = std::fopen("/dev/full", "wb");
         ASSERT_NE(full, nullptr);
-        const CompressResult result = compressFileParallel(input.get(), full, context);
+        const CompressResult result = compressFile(input.get(), full, context);
         std::fclose(full);
         EXPECT_TRUE(result.failed);
         ASSERT_EQ(ui.messages.size(), 1u) << threads << " threads";

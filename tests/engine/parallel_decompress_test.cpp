@@ -1,5 +1,5 @@
 // parallel_decompress_test.cpp - decoding on several threads gives the one-thread drivers' bytes, results and messages.
-#include "engine/parallel_decompress.h"
+#include "engine/file_drivers.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -49,7 +49,7 @@ enum class Driver { Decompress, Test };
 // a seekable stream of a given length that has no file behind it.
 enum class Source { File, Memory };
 
-// Runs the one-thread driver (threads 0) or the parallel one on `input`,
+// Runs the driver on one thread (threads 0) or on several on `input`,
 // which starts after a few bytes of something else, as an archive entry would.
 Outcome drive(const std::vector<uint8_t>& input, Driver driver, int threads, Source from = Source::File,
              std::optional<uint64_t> expectedLength = std::nullopt) {
@@ -61,16 +61,14 @@ Outcome drive(const std::vector<uint8_t>& input, Driver driver, int threads, Sou
     RecordingDriverUi ui;
     DriverProgress progress;
     DriverContext context{ui, progress, EngineSettings{}, expectedLength};
-    ParallelDecodeOptions options;
-    options.threads = threads;
-    options.smallestParallelInput = 0;
-    if (from == Source::Memory) options.inputLength = static_cast<int64_t>(input.size());
+    context.settings.threads = threads;
+    context.settings.smallestParallelDecode = 0;
+    if (from == Source::Memory) context.inputLength = input.size();
     Outcome o;
     if (driver == Driver::Decompress)
-        o.result = threads == 0 ? decompressFile(source.get(), output.get(), context)
-                                : decompressFileParallel(source.get(), output.get(), context, options);
+        o.result = decompressFile(source.get(), output.get(), context);
     else
-        o.result = threads == 0 ? testFile(source.get(), context) : testFileParallel(source.get(), context, options);
+        o.result = testFile(source.get(), context);
     for (const auto& m : ui.messages) o.messages.emplace_back(m.text, m.fatal);
     o.output = contentsOf(output.get());
     o.bytesDone = progress.FileBytesDone;
@@ -273,11 +271,9 @@ TEST(ParallelDecompress, StreamsLongerThanExpectedStopAtTheirFirstBlock) {
         TempFile source = tempFileWith(stream);
         TempFile output(std::tmpfile());
         DriverContext context{ui, progress, EngineSettings{}, uint64_t{10}};
-        ParallelDecodeOptions options;
-        options.threads = threads;
-        options.smallestParallelInput = 0;
-        EXPECT_FALSE(threads == 0 ? decompressFile(source.get(), output.get(), context)
-                                  : decompressFileParallel(source.get(), output.get(), context, options));
+        context.settings.threads = threads;
+        context.settings.smallestParallelDecode = 0;
+        EXPECT_FALSE(decompressFile(source.get(), output.get(), context));
         EXPECT_TRUE(contentsOf(output.get()) == std::vector<uint8_t>(data.begin(), data.begin() + 10));
         EXPECT_LT(ftello(source.get()), static_cast<off_t>(stream.size() / 2)) << threads << " threads";
     }
@@ -298,6 +294,36 @@ TEST(ParallelDecompress, LargeBlocksOfTheRealEncoderAtTheBlockLimit) {
     EXPECT_EQ(drive(damaged, Driver::Decompress, 2), drive(damaged, Driver::Decompress, 0));
 }
 
+// One driver loop feeds on either back end, so the person sees the same
+// labels (one pair per 5000-byte read) and bars on any thread count.
+TEST(ParallelDecompress, LabelsAndBarsAreTheOneThreadOnes) {
+    const std::vector<uint8_t> blocks = concat(assortedBlocks(9));
+    const std::vector<uint8_t> input = concat({streamFor(assortedBlocks(9), 1), streamFor(assortedBlocks(3), 2)});
+    for (Driver driver : {Driver::Decompress, Driver::Test}) {
+        std::vector<std::string> labels[2];
+        int bars[2] = {};
+        for (int threads : {1, 3}) {
+            TempFile source = tempFileWith(input);
+            TempFile output(std::tmpfile());
+            RecordingDriverUi ui;
+            DriverProgress progress;
+            progress.fileSize = progress.totalSize = static_cast<uint32_t>(2 * blocks.size());
+            DriverContext context{ui, progress, EngineSettings{}};
+            context.settings.threads = threads;
+            context.settings.smallestParallelDecode = 0;
+            EXPECT_TRUE(driver == Driver::Test ? testFile(source.get(), context)
+                                               : decompressFile(source.get(), output.get(), context));
+            labels[threads / 3] = ui.labels;
+            bars[threads / 3] = ui.lastFileBar;
+        }
+        EXPECT_EQ(labels[1], labels[0]);
+        EXPECT_EQ(bars[1], bars[0]);
+        if (driver == Driver::Decompress) {
+            EXPECT_GT(labels[0].size(), 6u);
+        }
+    }
+}
+
 TEST(ParallelDecompress, AbortTakesEffectAfterTheStreamAsOnOneThread) {
     const std::vector<uint8_t> stream = concat({streamFor(assortedBlocks(6), 1), streamFor(assortedBlocks(2), 1)});
     TempFile source = tempFileWith(stream);
@@ -306,7 +332,9 @@ TEST(ParallelDecompress, AbortTakesEffectAfterTheStreamAsOnOneThread) {
     ui.abort = true;
     DriverProgress progress;
     DriverContext context{ui, progress, EngineSettings{}};
-    EXPECT_FALSE(decompressFileParallel(source.get(), output.get(), context, {2, 0}));
+    context.settings.threads = 2;
+    context.settings.smallestParallelDecode = 0;
+    EXPECT_FALSE(decompressFile(source.get(), output.get(), context));
     EXPECT_EQ(contentsOf(output.get()), concat(assortedBlocks(6))) << "the first stream is written whole";
 }
 
@@ -323,7 +351,9 @@ TEST(ParallelDecompress, AnInputThatCannotBeReadAgainGoesToOneThread) {
     RecordingDriverUi ui;
     DriverProgress progress;
     DriverContext context{ui, progress, EngineSettings{}};
-    EXPECT_TRUE(decompressFileParallel(source, output.get(), context, {2, 0}));
+    context.settings.threads = 2;
+    context.settings.smallestParallelDecode = 0;
+    EXPECT_TRUE(decompressFile(source, output.get(), context));
     writer.join();
     std::fclose(source);
     EXPECT_EQ(contentsOf(output.get()), concat(assortedBlocks(4)));
