@@ -189,6 +189,7 @@ void startSymbolLoop(DecoderState& s) {
     v.groupLeft = 0;
     v.textLength = 0;
     std::fill(std::begin(s.byteCounts), std::end(s.byteCounts), 0);
+    s.halfLength = 0;
     packMoveToFrontLists(s, false);
 }
 
@@ -261,6 +262,10 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
                 base = s.base[table];
                 perm = s.perm[table];
                 lookup = s.lookup[table];
+                if (!kSmallMode && s.halfLength == 0 && textLength >= blockMax / 2) {
+                    s.halfLength = textLength;
+                    std::copy(std::begin(s.byteCounts), std::end(s.byteCounts), s.halfCounts);
+                }
             }
             --groupLeft;
             if (bits < kMaxCodeLength) {

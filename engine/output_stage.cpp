@@ -462,11 +462,24 @@ void prepareBlockOutput(DecoderState& s) {
     int32_t* next = s.cumCountsCopy;
     for (int32_t c = 0; c <= 256; ++c) next[c] = s.cumCounts[c];
     if (!s.smallMode) {
+        // Links of equal bytes follow one another through the same count,
+        // each waiting for the one before; the block's two parts are linked
+        // side by side, through counts of their own.
         uint32_t* chain = s.chain;
-        for (int32_t i = 0; i < n; ++i) {
+        auto link = [chain](int32_t* to, int32_t i) {
             const uint32_t b = chain[i] & 0xFF;
-            chain[next[b]++] |= static_cast<uint32_t>(i) << 8;
+            chain[to[b]++] |= static_cast<uint32_t>(i) << 8;
+        };
+        const int32_t half = s.halfLength;
+        int32_t nextInSecond[256];
+        for (int32_t c = 0; c < 256; ++c) nextInSecond[c] = next[c] + (half > 0 ? s.halfCounts[c] : 0);
+        const int32_t pairs = std::min(half, n - half);
+        for (int32_t i = 0; i < pairs; ++i) {
+            link(next, i);
+            link(nextInSecond, half + i);
         }
+        for (int32_t i = pairs; i < half; ++i) link(next, i);
+        for (int32_t i = half + pairs; i < n; ++i) link(nextInSecond, i);
         s.textReadOut = readOutText(s);
         if (!s.textReadOut) s.chainPosition = chain[s.originPointer] >> 8;
     } else {
