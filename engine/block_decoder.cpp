@@ -189,6 +189,7 @@ void startSymbolLoop(DecoderState& s) {
     v.groupLeft = 0;
     v.textLength = 0;
     std::fill(std::begin(s.byteCounts), std::end(s.byteCounts), 0);
+    s.halfLength = 0;
     packMoveToFrontLists(s, false);
 }
 
@@ -210,16 +211,15 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
     int32_t runLength = v.runLength;
     int32_t runWeight = v.runWeight;
     int32_t table = v.groupTable;
-    int32_t minLen = v.groupMinLength;
     const int32_t blockMax = v.blockMax;
     const int32_t endSymbol = v.endSymbol;
     const int32_t selectorCount = v.selectorCount;
     // First step of the pair the next symbol is read in: SYMBOL_1 (first of
     // the block), SYMBOL_3 (after a run digit) or SYMBOL_5 (after an index).
     int32_t pair = s.step - ((s.step - SYMBOL_1) & 1);
-    const int32_t* limit = s.limit[table];
-    const int32_t* base = s.base[table];
-    const int32_t* perm = s.perm[table];
+    // The table's rows and shortest length are only needed off the lookup
+    // path, and are read from the record there: registers are scarce in
+    // this loop.
     const uint16_t* lookup = s.lookup[table];
 
     auto leave = [&](int32_t status) {
@@ -235,7 +235,7 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
         v.runLength = runLength;
         v.runWeight = runWeight;
         v.groupTable = table;
-        v.groupMinLength = minLen;
+        v.groupMinLength = s.minLength[table];
         return status;
     };
     auto pull = [&](int32_t n, int32_t& value) {
@@ -256,11 +256,11 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
                 if (++groupNumber >= selectorCount) return leave(DATA_ERROR);
                 groupLeft = kGroupSize;
                 table = s.selectors[groupNumber];
-                minLen = s.minLength[table];
-                limit = s.limit[table];
-                base = s.base[table];
-                perm = s.perm[table];
                 lookup = s.lookup[table];
+                if (!kSmallMode && s.halfLength == 0 && textLength >= blockMax / 2) {
+                    s.halfLength = textLength;
+                    std::copy(std::begin(s.byteCounts), std::end(s.byteCounts), s.halfCounts);
+                }
             }
             --groupLeft;
             if (bits < kMaxCodeLength) {
@@ -286,7 +286,7 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
                 symbol = entry & 511;
                 bits -= entry >> 9;
             } else {
-                const DecodedCode code = decodeCode(next20, limit, base, perm, minLen);
+                const DecodedCode code = decodeCode(next20, s.limit[table], s.base[table], s.perm[table], s.minLength[table]);
                 if (code.symbol < 0) return leave(DATA_ERROR);
                 symbol = code.symbol;
                 bits -= code.length;
@@ -294,6 +294,10 @@ int32_t decodeSymbols(DecoderState& s, bool resuming) {
         } else {
             // Bit by bit: the shortest length's bits first, then one at a
             // time until the value is within that length's range.
+            const int32_t minLen = s.minLength[table];
+            const int32_t* limit = s.limit[table];
+            const int32_t* base = s.base[table];
+            const int32_t* perm = s.perm[table];
             if (!resuming || s.step == pair) {
                 s.step = pair;
                 if (!pull(minLen, v.codeValue)) return leave(OK);

@@ -117,6 +117,11 @@ struct DecoderState {
     int32_t textPiece = 0;
     int32_t nextByte = 0;
     int32_t byteCounts[256] = {};
+    // Fast mode: the counts of the block's first `halfLength` bytes, taken
+    // once the block passes half its size (0 before), so that the links of
+    // the two parts can be laid independently.
+    int32_t halfLength = 0;
+    int32_t halfCounts[256] = {};
     int32_t bytesFetched = 0;
     int32_t cumCounts[257] = {};
     int32_t cumCountsCopy[257] = {};

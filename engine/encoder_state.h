@@ -4,8 +4,10 @@
 // and its three work areas from the handle's allocator at initialisation and
 // nothing is allocated afterwards. The per-block data shares the work areas:
 //
-//   workA  sortedPositions (32-bit rows), then overwritten from the front by
-//          the 16-bit symbols; symbol i is written only after row i is read.
+//   workA  sortedPositions (32-bit rows), then the sorted block's last
+//          column (bytes, in the area's last quarter), then overwritten from
+//          the front by the 16-bit symbols; symbol i is written only after
+//          row i is read.
 //   workB  blockText (bytes 0..blockLength-1), then the sorter's 34-byte
 //          overshoot and 16-bit rank cache; once sorting is done the
 //          compressed bytes of the block are written behind the text.

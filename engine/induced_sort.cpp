@@ -102,10 +102,17 @@ template <class Symbol>
 void classify(const Symbol* text, int32_t n, uint32_t* sTypes) {
     std::fill(sTypes, sTypes + typeWords(n), 0u);
     bool isS = false;  // the last suffix is L-type
+    // A word's bits gather in a register: stored bit by bit, each would wait
+    // for the store before it.
+    uint32_t word = 0;
     for (int32_t i = n - 2; i >= 0; --i) {
         // S-type: a smaller symbol than the next, or an equal one before an S-type suffix.
         isS = text[i] < text[i + 1] + static_cast<Symbol>(isS);
-        sTypes[i >> 5] |= static_cast<uint32_t>(isS) << (i & 31);
+        word |= static_cast<uint32_t>(isS) << (i & 31);
+        if ((i & 31) == 0) {
+            sTypes[i >> 5] = word;
+            word = 0;
+        }
     }
 }
 
@@ -320,11 +327,23 @@ void expand(const Symbol* text, uint32_t* sa, int32_t n, const uint32_t* sTypes,
     std::fill(sa + lmsCount, sa + n, kEmpty);
 
     // Seed from the largest down: each lands at or above its current slot.
+    // Sorted, they come bucket by bucket, so the bucket's back is kept at
+    // hand rather than stored and loaded again for each.
     uint32_t* backs = buckets.backs();
-    for (k = lmsCount - 1; k >= 0; --k) {
-        const uint32_t p = sa[k];
-        sa[k] = kEmpty;
-        sa[--backs[text[p]]] = p;
+    if (lmsCount > 0) {
+        Symbol symbol = text[sa[lmsCount - 1]];
+        uint32_t back = backs[symbol];
+        for (k = lmsCount - 1; k >= 0; --k) {
+            const uint32_t p = sa[k];
+            sa[k] = kEmpty;
+            if (text[p] != symbol) {
+                backs[symbol] = back;
+                symbol = text[p];
+                back = backs[symbol];
+            }
+            sa[--back] = p;
+        }
+        backs[symbol] = back;
     }
     induce<false>(text, sa, n, buckets, pump);
 }

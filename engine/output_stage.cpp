@@ -118,34 +118,47 @@ inline void putTextByte(uint32_t* chain, uint32_t j, uint32_t byte) {
 // room another walk holds. The walks take n steps at most (their paths do
 // not meet, as the links are a permutation), so room never runs out. Each
 // walk's bytes form a list of pieces.
+//
+// The walks still going sit in slots 0 to active - 1, so that the hot
+// loops index their state directly; a finishing walk's slot is taken over
+// by the walk in the last slot.
 class WalkRoom {
 public:
     WalkRoom(DecoderState::TextPiece* pieces, uint32_t n) : pieces_(pieces), n_(n) {
-        for (int32_t w = 0; w < kWalks; ++w) piece_[w] = -1;
-    }
-
-    // Stores walk w's next byte; false when the pieces ran out.
-    inline bool put(uint32_t* chain, int32_t w, uint32_t byte) {
-        if (position_[w] == end_[w] && !grow(w)) return false;
-        putTextByte(chain, position_[w]++, byte);
-        return true;
-    }
-
-    // Closes the last piece of a walk (which has stored a byte at least)
-    // and leaves its unused room to the others.
-    void finish(int32_t w) {
-        pieces_[piece_[w]].end = position_[w];
-        if (position_[w] < end_[w]) {
-            leftover_[leftoverCount_++] = {position_[w], end_[w], -1};
-            end_[w] = position_[w];
+        for (int32_t w = 0; w < kWalks; ++w) {
+            piece_[w] = -1;
+            walk_[w] = w;
         }
     }
 
+    // Stores the next byte of the walk in `slot`; false when the pieces ran out.
+    inline bool put(uint32_t* chain, int32_t slot, uint32_t byte) {
+        if (position_[slot] == end_[slot] && !grow(slot)) return false;
+        putTextByte(chain, position_[slot]++, byte);
+        return true;
+    }
+
+    // Closes the last piece of the walk in `slot` (which has stored a byte
+    // at least), leaves its unused room to the others and moves the walk in
+    // slot `last` (the last one in use) to `slot`.
+    void finish(int32_t slot, int32_t last) {
+        const int32_t w = walk_[slot];
+        pieces_[piece_[slot]].end = position_[slot];
+        if (position_[slot] < end_[slot]) leftover_[leftoverCount_++] = {position_[slot], end_[slot], -1};
+        lastPiece_[w] = piece_[slot];
+        position_[slot] = position_[last];
+        end_[slot] = end_[last];
+        piece_[slot] = piece_[last];
+        walk_[slot] = walk_[last];
+        end_[last] = position_[last];  // the stale copy spares nothing
+    }
+
+    int32_t walkIn(int32_t slot) const { return walk_[slot]; }
     int32_t firstPiece(int32_t w) const { return first_[w]; }
-    int32_t lastPiece(int32_t w) const { return piece_[w]; }
+    int32_t lastPiece(int32_t w) const { return lastPiece_[w]; }
 
 private:
-    bool grow(int32_t w) {
+    bool grow(int32_t slot) {
         uint32_t start;
         uint32_t stop;
         if (front_ < n_) {
@@ -156,6 +169,7 @@ private:
             start = leftover_[leftoverCount_].start;
             stop = leftover_[leftoverCount_].end;
         } else {
+            // The slots past the active ones spare nothing (see finish).
             int32_t v = 0;
             for (int32_t u = 1; u < kWalks; ++u)
                 if (end_[u] - position_[u] > end_[v] - position_[v]) v = u;
@@ -165,22 +179,22 @@ private:
             stop = end_[v];
             end_[v] = start;
         }
-        if (piece_[w] >= 0 && start == position_[w]) {
-            end_[w] = stop;
+        if (piece_[slot] >= 0 && start == position_[slot]) {
+            end_[slot] = stop;
             return true;
         }
         if (pieceCount_ == DecoderState::kMaxTextPieces) return false;
         const int32_t k = pieceCount_++;
         pieces_[k].start = start;
-        if (piece_[w] >= 0) {
-            pieces_[piece_[w]].end = position_[w];
-            pieces_[piece_[w]].next = k;
+        if (piece_[slot] >= 0) {
+            pieces_[piece_[slot]].end = position_[slot];
+            pieces_[piece_[slot]].next = k;
         } else {
-            first_[w] = k;
+            first_[walk_[slot]] = k;
         }
-        piece_[w] = k;
-        position_[w] = start;
-        end_[w] = stop;
+        piece_[slot] = k;
+        position_[slot] = start;
+        end_[slot] = stop;
         return true;
     }
 
@@ -190,10 +204,14 @@ private:
     int32_t pieceCount_ = 0;
     uint32_t n_;
     uint32_t front_ = 0;
+    // By slot.
     uint32_t position_[kWalks] = {};
     uint32_t end_[kWalks] = {};
     int32_t piece_[kWalks];
+    int32_t walk_[kWalks];
+    // By walk.
     int32_t first_[kWalks] = {};
+    int32_t lastPiece_[kWalks] = {};
     DecoderState::TextPiece leftover_[kWalks];
     int32_t leftoverCount_ = 0;
 };
@@ -218,14 +236,10 @@ bool readOutText(DecoderState& s) {
     const uint32_t origin = static_cast<uint32_t>(s.originPointer);
     if (n < kFewestForWalks || walkStaysNear(chain, n, origin)) return false;
     uint32_t start[kWalks];
-    uint32_t row[kWalks];
-    uint32_t length[kWalks];
     int32_t successor[kWalks];
     for (int32_t w = 0; w < kWalks; ++w) {
         start[w] = static_cast<uint32_t>((origin + static_cast<uint64_t>(w) * n / kWalks) % n);
         chain[start[w]] |= kStartRow;
-        row[w] = start[w];
-        length[w] = 0;
         successor[w] = -1;
     }
     auto walkStartingAt = [&](uint32_t r) {
@@ -253,35 +267,41 @@ bool readOutText(DecoderState& s) {
         return false;
     };
 
+    // Each walk's first step is taken apart, so that in the rounds a marked
+    // row always ends the walk that reaches it.
+    WalkRoom room(s.textPieces, n);
+    uint32_t row[kWalks];
+    uint32_t entry[kWalks];
+    for (int32_t w = 0; w < kWalks; ++w) {
+        if (!room.put(chain, w, rowByte(start[w]))) return giveUp();
+        row[w] = linkOf(chain[start[w]]);
+    }
+    uint32_t steps = kWalks;
+
     // Each round first issues every active walk's read, then uses them, so
     // that the reads are in flight together. A walk ends at the latest back
     // at its own start row.
-    WalkRoom room(s.textPieces, n);
-    int32_t active[kWalks];
-    uint32_t entry[kWalks];
-    for (int32_t w = 0; w < kWalks; ++w) active[w] = w;
-    for (int32_t count = kWalks; count > 0;) {
-        for (int32_t i = 0; i < count; ++i) entry[i] = chain[row[active[i]]];
-        int32_t kept = 0;
-        for (int32_t i = 0; i < count; ++i) {
-            const int32_t w = active[i];
-            if (length[w] > 0 && (entry[i] & kStartRow)) {
-                successor[w] = walkStartingAt(row[w]);
-                room.finish(w);
+    for (int32_t active = kWalks; active > 0;) {
+        for (int32_t i = 0; i < active; ++i) entry[i] = chain[row[i]];
+        for (int32_t i = 0; i < active;) {
+            if (entry[i] & kStartRow) {
+                const int32_t last = --active;
+                successor[room.walkIn(i)] = walkStartingAt(row[i]);
+                room.finish(i, last);
+                row[i] = row[last];
+                entry[i] = entry[last];
                 continue;
             }
-            if (!room.put(chain, w, rowByte(row[w]))) return giveUp();
-            row[w] = linkOf(entry[i]);
-            ++length[w];
-            active[kept++] = w;
+            if (!room.put(chain, i, rowByte(row[i]))) return giveUp();
+            row[i] = linkOf(entry[i]);
+            ++i;
         }
-        count = kept;
+        steps += static_cast<uint32_t>(active);
     }
 
-    uint32_t total = 0;
     int32_t visited = 0;
-    for (int32_t w = 0; visited == 0 || w != 0; w = successor[w], ++visited) total += length[w];
-    if (visited != kWalks || total != n) return giveUp();
+    for (int32_t w = 0; visited == 0 || w != 0; w = successor[w]) ++visited;
+    if (visited != kWalks || steps != n) return giveUp();
 
     for (int32_t w = 0; w < kWalks; ++w) {
         chain[start[w]] &= ~kStartRow;
@@ -442,11 +462,24 @@ void prepareBlockOutput(DecoderState& s) {
     int32_t* next = s.cumCountsCopy;
     for (int32_t c = 0; c <= 256; ++c) next[c] = s.cumCounts[c];
     if (!s.smallMode) {
+        // Links of equal bytes follow one another through the same count,
+        // each waiting for the one before; the block's two parts are linked
+        // side by side, through counts of their own.
         uint32_t* chain = s.chain;
-        for (int32_t i = 0; i < n; ++i) {
+        auto link = [chain](int32_t* to, int32_t i) {
             const uint32_t b = chain[i] & 0xFF;
-            chain[next[b]++] |= static_cast<uint32_t>(i) << 8;
+            chain[to[b]++] |= static_cast<uint32_t>(i) << 8;
+        };
+        const int32_t half = s.halfLength;
+        int32_t nextInSecond[256];
+        for (int32_t c = 0; c < 256; ++c) nextInSecond[c] = next[c] + (half > 0 ? s.halfCounts[c] : 0);
+        const int32_t pairs = std::min(half, n - half);
+        for (int32_t i = 0; i < pairs; ++i) {
+            link(next, i);
+            link(nextInSecond, half + i);
         }
+        for (int32_t i = pairs; i < half; ++i) link(next, i);
+        for (int32_t i = half + pairs; i < n; ++i) link(nextInSecond, i);
         s.textReadOut = readOutText(s);
         if (!s.textReadOut) s.chainPosition = chain[s.originPointer] >> 8;
     } else {
