@@ -3,10 +3,12 @@
 
 #include <string>
 
+#include "engine/driver_texts.h"
+
 namespace zor {
 
 // The drivers' and operations' text for a failed read or write.
-inline constexpr char kWriteFailedMessage[] = "I/O or other error, bailing out.";
+inline constexpr const char* kWriteFailedMessage = texts::kIoError;
 
 // "PATH: TEXT", and " (REASON)" with the system's text for `error` when it is not 0:
 // "docs/a.txt: Cannot open input file (Permission denied)".

@@ -57,7 +57,7 @@ int ArchiveInput::take(const std::string& given) {
     }
     bool readFailed = false;
     if (const int error = copyAll(STDIN_FILENO, spool_.descriptor(), readFailed)) {
-        printMessage(aboutFile(readFailed ? kStandardInputName : spool, "I/O or other error, bailing out.", error));
+        printMessage(aboutFile(readFailed ? kStandardInputName : spool, kWriteFailedMessage, error));
         return kFailed;
     }
     path_ = "/proc/self/fd/" + std::to_string(spool_.descriptor());
@@ -99,7 +99,7 @@ bool ArchiveOutput::deliver() {
     const int error = copyAll(archive, STDOUT_FILENO, readFailed);
     ::close(archive);
     if (error != 0) {
-        printMessage(aboutFile(readFailed ? archive_ : kStandardOutputName, "I/O or other error, bailing out.", error));
+        printMessage(aboutFile(readFailed ? archive_ : kStandardOutputName, kWriteFailedMessage, error));
     }
     return error == 0;
 }

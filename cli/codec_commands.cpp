@@ -9,6 +9,7 @@
 #include "cli/exit_status.h"
 #include "cli/stream_endpoints.h"
 #include "cli/stream_ui.h"
+#include "engine/driver_texts.h"
 #include "engine/file_drivers.h"
 
 namespace zor::cli {
@@ -41,7 +42,7 @@ int runBetween(const Endpoints& files, Direction direction, const char* silentFa
     DriverContext context{ui, progress, EngineSettings{}};
     const bool driven = drive(input.file(), output.file(), context);
     if (driven && output.finish()) return kSuccess;
-    if (!ui.reported()) ui.reportError(driven ? "I/O or other error, bailing out." : silentFailure, false);
+    if (!ui.reported()) ui.reportError(driven ? texts::kIoError : silentFailure, false);
     return ui.fatal() ? kFatal : kFailed;
 }
 
@@ -52,7 +53,7 @@ struct CompressRequest {
 };
 
 int runCompress(const CompressRequest& request) {
-    return runBetween(request.files, Direction::Compress, "I/O or other error, bailing out.",
+    return runBetween(request.files, Direction::Compress, texts::kIoError,
                       [&request](std::FILE* in, std::FILE* out, DriverContext& c) {
                           c.settings.threads = request.threads;
                           return !compressFile(in, out, c).failed;

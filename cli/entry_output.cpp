@@ -6,13 +6,14 @@
 #include "archive/archive_reader.h"
 #include "archive/entry_decoding.h"
 #include "archive/extraction.h"
+#include "archive/file_messages.h"
 #include "archive/password_prompt.h"
 #include "archive/report_counter.h"
 
 namespace zor::cli {
 namespace {
 
-constexpr char kStandardOutputFailed[] = "(standard output): I/O or other error, bailing out.";
+std::string standardOutputFailed() { return aboutFile("(standard output)", kWriteFailedMessage); }
 
 }  // namespace
 
@@ -64,7 +65,7 @@ OperationOutcome writeEntriesToStandardOutput(OperationContext& context, EntryMa
         if (ui.abortRequested()) return OperationOutcome::Aborted;
         if (counter.fatalReports > 0) return OperationOutcome::Fatal;
         if (std::ferror(stdout)) {
-            ui.reportError(kStandardOutputFailed, false);
+            ui.reportError(standardOutputFailed(), false);
             return OperationOutcome::Failed;
         }
         if (!decoded) {
@@ -80,7 +81,7 @@ OperationOutcome writeEntriesToStandardOutput(OperationContext& context, EntryMa
     ui.setCurrentFileLabel("");
     ui.closeProgress();
     if (std::fflush(stdout) != 0) {
-        ui.reportError(kStandardOutputFailed, false);
+        ui.reportError(standardOutputFailed(), false);
         return OperationOutcome::Failed;
     }
     return outcome;
