@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <thread>
 #include <unistd.h>
 
 #include "archive/archive_info.h"
@@ -51,7 +50,7 @@ struct ArchiveOptions {
     bool json = false;              // list --json
     bool force = false;  // pack: replace an existing file at the archive path
     bool plain = false;  // pack: no exact-restore block
-    int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));  // pack, unpack, test
+    int32_t threads = coreCount();  // pack, unpack, test
 };
 
 const std::string& shownName(const ArchiveOptions& options) {

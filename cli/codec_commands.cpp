@@ -1,10 +1,8 @@
 // codec_commands.cpp - zor-cli compress/decompress: one stream between two files or standard input and output.
 #include "cli/codec_commands.h"
 
-#include <algorithm>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "cli/exit_status.h"
 #include "cli/stream_endpoints.h"
@@ -49,7 +47,7 @@ int runBetween(const Endpoints& files, Direction direction, const char* silentFa
 // What `compress` is told: the two ends and how many threads make the stream.
 struct CompressRequest {
     Endpoints files;
-    int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+    int32_t threads = coreCount();
 };
 
 int runCompress(const CompressRequest& request) {
@@ -63,7 +61,7 @@ int runCompress(const CompressRequest& request) {
 // What `decompress` is told: the two ends and how many threads decode the blocks.
 struct DecompressRequest {
     Endpoints files;
-    int32_t threads = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+    int32_t threads = coreCount();
 };
 
 int runDecompress(const DecompressRequest& request) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "engine/codec.h"
 #include "engine/codec_file.h"
@@ -17,6 +18,8 @@
 #include "engine/parallel_decompress.h"
 
 namespace zor {
+
+int32_t coreCount() { return static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency())); }
 
 namespace {
 

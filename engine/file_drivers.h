@@ -30,6 +30,9 @@ struct EngineSettings {
     int64_t smallestParallelDecode = int64_t{1} << 20;
 };
 
+// The thread count the front ends use unless told otherwise: one per core.
+int32_t coreCount();
+
 // What the drivers need from the person-facing side. The archive layer's
 // operation interface implements it.
 class DriverUi {

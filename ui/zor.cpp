@@ -16,7 +16,6 @@
 #include "ui/unpackto.h"
 
 #include <algorithm>
-#include <thread>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -292,7 +291,7 @@ void TZOR_Main::closeEvent(QCloseEvent* event) {
 }
 
 void TZOR_Main::FormCreate(const QStringList& arguments) {
-    context_->settings = EngineSettings {9, 30, 0, 0, static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()))};
+    context_->settings = EngineSettings {9, 30, 0, 0, coreCount()};
     state().InArchive = 0;
     state().ArchiveLevel = -1;
     state().InForeignArchive = 0;
