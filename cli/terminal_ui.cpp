@@ -1,6 +1,7 @@
 // terminal_ui.cpp - the terminal's questions, messages, progress line and Ctrl+C handling.
 #include "cli/terminal_ui.h"
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <iostream>
@@ -15,12 +16,13 @@
 namespace zor::cli {
 namespace {
 
-// Set by the interrupt handler, read by the operation's polls. A signal
-// handler can reach nothing but static flags of this type. The abort
-// request is cleared once honoured; `interruptedBefore` is not, so the next
-// Ctrl+C always ends the program.
-volatile std::sig_atomic_t interruptReceived = 0;
-volatile std::sig_atomic_t interruptedBefore = 0;
+// Set by the interrupt handler, read by the operation's polls. The handler
+// may run on any thread (a worker's too), so the flags are lock-free atomics,
+// which a signal handler may use. The abort request is cleared once
+// honoured; `interruptedBefore` is not, so the next Ctrl+C always ends the program.
+std::atomic<bool> interruptReceived = false;
+std::atomic<bool> interruptedBefore = false;
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void onInterrupt(int signalNumber) {
     if (interruptedBefore) {
@@ -30,8 +32,8 @@ void onInterrupt(int signalNumber) {
         ::raise(signalNumber);
         return;
     }
-    interruptedBefore = 1;
-    interruptReceived = 1;
+    interruptedBefore = true;
+    interruptReceived = true;
     static const char notice[] = "\nzor-cli: stopping at the next safe point (Ctrl+C again ends at once)\n";
     [[maybe_unused]] const auto written = ::write(STDERR_FILENO, notice, sizeof notice - 1);
 }
@@ -129,8 +131,8 @@ std::string printableName(const std::string& text) {
 
 TerminalUi::TerminalUi(TerminalOptions options) : options_(std::move(options)) {
     showsProgress_ = !options_.quiet && ::isatty(STDERR_FILENO);
-    interruptReceived = 0;
-    interruptedBefore = 0;
+    interruptReceived = false;
+    interruptedBefore = false;
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
@@ -161,9 +163,9 @@ void TerminalUi::setActionLabel(const std::string& text) {
 
 void TerminalUi::setProgressBars(int, int totalPercent) { totalPercent_ = totalPercent; }
 
-bool TerminalUi::abortRequested() const { return interruptReceived != 0; }
+bool TerminalUi::abortRequested() const { return interruptReceived; }
 
-void TerminalUi::clearAbortRequest() { interruptReceived = 0; }
+void TerminalUi::clearAbortRequest() { interruptReceived = false; }
 
 void TerminalUi::pumpMessages() {
     if (!showsProgress_ || pumpCountdown_-- > 0) return;
@@ -287,8 +289,8 @@ std::optional<std::string> TerminalUi::askDecryptPassword() {
     PasswordResult result = askPasswordOnTerminal("Enter password to decrypt archive :", false);
     if (result.interrupted) {
         // Ctrl+C at the prompt is the abort request, as anywhere else in the operation.
-        interruptedBefore = 1;
-        interruptReceived = 1;
+        interruptedBefore = true;
+        interruptReceived = true;
         interruptedAtPrompt_ = true;
         return std::nullopt;
     }
