@@ -50,17 +50,6 @@ std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
     return text;
 }
 
-// The path named by "File <path> already exists. Overwrite ?", or the whole text.
-std::string questionSubject(const std::string& label) {
-    const std::string prefix = "File ";
-    const std::string suffix = " already exists. Overwrite ?";
-    if (label.size() > prefix.size() + suffix.size() && label.compare(0, prefix.size(), prefix) == 0 &&
-        label.compare(label.size() - suffix.size(), suffix.size(), suffix) == 0) {
-        return label.substr(prefix.size(), label.size() - prefix.size() - suffix.size());
-    }
-    return label;
-}
-
 // "src\docs\a.txt" as a person reads a path: "src/docs/a.txt".
 std::string withSlashes(std::string name) {
     for (char& c : name)
@@ -233,22 +222,26 @@ std::optional<std::string> TerminalUi::readAnswer(const std::string& prompt) {
 }
 
 QuestionAnswer TerminalUi::askQuestion(const std::string& label) {
-    switch (options_.overwrite) {
-    case OverwriteMode::All:
-        return QuestionAnswer::All;
-    case OverwriteMode::Skip:
-        clearProgressLine();
-        std::fprintf(stderr, "zor-cli: skipped %s: it exists already\n", printableName(questionSubject(label)).c_str());
-        return QuestionAnswer::No;
-    case OverwriteMode::Ask:
-        break;
-    }
     for (;;) {
         const auto answer = readAnswer(printableName(label) + " [y]es, [n]o, [a]ll: ");
         if (!answer || *answer == "n" || *answer == "no") return QuestionAnswer::No;
         if (*answer == "y" || *answer == "yes") return QuestionAnswer::Yes;
         if (*answer == "a" || *answer == "all") return QuestionAnswer::All;
     }
+}
+
+QuestionAnswer TerminalUi::askOverwrite(const std::string& path) {
+    switch (options_.overwrite) {
+    case OverwriteMode::All:
+        return QuestionAnswer::All;
+    case OverwriteMode::Skip:
+        clearProgressLine();
+        std::fprintf(stderr, "zor-cli: skipped %s: it exists already\n", printableName(path).c_str());
+        return QuestionAnswer::No;
+    case OverwriteMode::Ask:
+        break;
+    }
+    return askQuestion(fileExistsQuestion(path));
 }
 
 bool TerminalUi::confirmArchiveOverwrite(const std::string& path, bool isArchive) {
@@ -261,7 +254,7 @@ bool TerminalUi::confirmArchiveOverwrite(const std::string& path, bool isArchive
     }
     if (!isArchive) reportError(path + " is not a ZOR archive", false);
     for (;;) {
-        const auto answer = readAnswer("File " + printableName(path) + " already exists. Overwrite ? [y]es, [n]o: ");
+        const auto answer = readAnswer(fileExistsQuestion(printableName(path)) + " [y]es, [n]o: ");
         if (!answer || *answer == "n" || *answer == "no") return false;
         if (*answer == "y" || *answer == "yes") return true;
     }
