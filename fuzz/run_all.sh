@@ -27,8 +27,11 @@ passes=0
 for name in "${targets[@]}"; do
     scratch="$(mktemp -d)"
     log="$findings/$name.log"
+    # Inputs up to 64 KiB, or up to the largest seed where seeds must be larger to reach every part.
+    max_len="$(find "$root/fuzz/corpus/$name" -type f -printf '%s\n' | sort -n | tail -n 1)"
+    [[ "${max_len:-0}" -gt 65536 ]] || max_len=65536
     if nice -n 10 "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-        -max_len=65536 -print_final_stats=1 -artifact_prefix="$findings/${name}-" \
+        -max_len="$max_len" -print_final_stats=1 -artifact_prefix="$findings/${name}-" \
         "$scratch" "$root/fuzz/corpus/$name" >"$log" 2>&1; then
         runs="$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')"
         echo "fuzz_$name: ok, $runs executions in ${seconds}s"
