@@ -2,7 +2,8 @@
 # run_all.sh - builds the fuzz preset (clang, ASan + UBSan) and runs every fuzz target for a bounded time.
 #
 # Usage: fuzz/run_all.sh [SECONDS-PER-TARGET]   (default 60)
-# ZOR_FUZZ_BUILD names another build folder (default build/fuzz).
+# ZOR_FUZZ_BUILD names another build folder (default build/fuzz); ZOR_WERROR=ON
+# makes every warning an error, as in scripts/build.sh.
 # Each target starts from its saved corpus (read only: new inputs go to a
 # scratch folder) and stops after the given time; a crash, a leak, a
 # sanitizer report or a timeout fails the run and leaves the input in
@@ -12,7 +13,7 @@ set -euo pipefail
 seconds="${1:-60}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${ZOR_FUZZ_BUILD:-$root/build/fuzz}"
-cmake --preset fuzz -S "$root" -B "$build" >/dev/null
+cmake --preset fuzz -S "$root" -B "$build" -DZOR_WERROR="${ZOR_WERROR:-OFF}" >/dev/null
 targets=()
 for source in "$root"/fuzz/*_fuzz.cpp; do
     name="$(basename "$source" _fuzz.cpp)"
