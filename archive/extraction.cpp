@@ -131,7 +131,7 @@ private:
             QuestionAnswer answer = QuestionAnswer::All;
             if (!overwriteAll_) {
                 ui_.hideProgress();
-                answer = ui_.askQuestion("File " + shownPath + " already exists. Overwrite ?");
+                answer = ui_.askOverwrite(shownPath);
                 if (ui_.abortRequested()) return abort();
             }
             if (answer == QuestionAnswer::All) overwriteAll_ = true;

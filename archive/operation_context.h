@@ -87,7 +87,7 @@ struct ListSelectionItem {
 };
 
 struct OperationContext {
-    explicit OperationContext(OperationUi& ui) : ui(ui) {}
+    explicit OperationContext(OperationUi& operationUi) : ui(operationUi) {}
 
     OperationUi& ui;
     WindowState window;

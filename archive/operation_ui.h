@@ -19,6 +19,11 @@ namespace zor {
 // The question dialog's buttons, with the values the dialog returns.
 enum class QuestionAnswer : int32_t { Yes = 6, No = 7, All = 8 };
 
+// The question before an existing file at `path` is replaced.
+inline std::string fileExistsQuestion(const std::string& path) {
+    return "File " + path + " already exists. Overwrite ?";
+}
+
 class OperationUi : public DriverUi {
 public:
     // ReportError: inherited `reportError(text, fatal)`. Recoverable mode
@@ -29,12 +34,17 @@ public:
     // QuestionLabel text and the buttons Yes, No and All.
     virtual QuestionAnswer askQuestion(const std::string& label) = 0;
 
+    // Before extraction replaces the existing file at `path`: the question
+    // dialog with fileExistsQuestion(path) and Yes, No and All (zor-cli:
+    // --overwrite, or its own question on the terminal).
+    virtual QuestionAnswer askOverwrite(const std::string& path) = 0;
+
     // The read-only warning box: `text`, caption "Warning", warning icon, Yes
     // and No. True for Yes.
     virtual bool confirmReadOnlyOverwrite(const std::string& text) = 0;
 
     // Before packing onto an existing file at the archive path: the question
-    // "File NAME already exists. Overwrite ?" with Yes and No (zor-cli:
+    // fileExistsQuestion(path) with Yes and No (zor-cli:
     // --force, or the question on a terminal). `isArchive` tells whether
     // the file is a finished ZOR archive, so that the person can be told
     // when it is not. True replaces it.

@@ -1,6 +1,7 @@
 // terminal_ui.cpp - the terminal's questions, messages, progress line and Ctrl+C handling.
 #include "cli/terminal_ui.h"
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <iostream>
@@ -15,12 +16,13 @@
 namespace zor::cli {
 namespace {
 
-// Set by the interrupt handler, read by the operation's polls. A signal
-// handler can reach nothing but static flags of this type. The abort
-// request is cleared once honoured; `interruptedBefore` is not, so the next
-// Ctrl+C always ends the program.
-volatile std::sig_atomic_t interruptReceived = 0;
-volatile std::sig_atomic_t interruptedBefore = 0;
+// Set by the interrupt handler, read by the operation's polls. The handler
+// may run on any thread (a worker's too), so the flags are lock-free atomics,
+// which a signal handler may use. The abort request is cleared once
+// honoured; `interruptedBefore` is not, so the next Ctrl+C always ends the program.
+std::atomic<bool> interruptReceived = false;
+std::atomic<bool> interruptedBefore = false;
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void onInterrupt(int signalNumber) {
     if (interruptedBefore) {
@@ -30,8 +32,8 @@ void onInterrupt(int signalNumber) {
         ::raise(signalNumber);
         return;
     }
-    interruptedBefore = 1;
-    interruptReceived = 1;
+    interruptedBefore = true;
+    interruptReceived = true;
     static const char notice[] = "\nzor-cli: stopping at the next safe point (Ctrl+C again ends at once)\n";
     [[maybe_unused]] const auto written = ::write(STDERR_FILENO, notice, sizeof notice - 1);
 }
@@ -46,17 +48,6 @@ std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
     std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
                   static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
     return text;
-}
-
-// The path named by "File <path> already exists. Overwrite ?", or the whole text.
-std::string questionSubject(const std::string& label) {
-    const std::string prefix = "File ";
-    const std::string suffix = " already exists. Overwrite ?";
-    if (label.size() > prefix.size() + suffix.size() && label.compare(0, prefix.size(), prefix) == 0 &&
-        label.compare(label.size() - suffix.size(), suffix.size(), suffix) == 0) {
-        return label.substr(prefix.size(), label.size() - prefix.size() - suffix.size());
-    }
-    return label;
 }
 
 // "src\docs\a.txt" as a person reads a path: "src/docs/a.txt".
@@ -129,8 +120,8 @@ std::string printableName(const std::string& text) {
 
 TerminalUi::TerminalUi(TerminalOptions options) : options_(std::move(options)) {
     showsProgress_ = !options_.quiet && ::isatty(STDERR_FILENO);
-    interruptReceived = 0;
-    interruptedBefore = 0;
+    interruptReceived = false;
+    interruptedBefore = false;
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
@@ -161,9 +152,9 @@ void TerminalUi::setActionLabel(const std::string& text) {
 
 void TerminalUi::setProgressBars(int, int totalPercent) { totalPercent_ = totalPercent; }
 
-bool TerminalUi::abortRequested() const { return interruptReceived != 0; }
+bool TerminalUi::abortRequested() const { return interruptReceived; }
 
-void TerminalUi::clearAbortRequest() { interruptReceived = 0; }
+void TerminalUi::clearAbortRequest() { interruptReceived = false; }
 
 void TerminalUi::pumpMessages() {
     if (!showsProgress_ || pumpCountdown_-- > 0) return;
@@ -231,22 +222,26 @@ std::optional<std::string> TerminalUi::readAnswer(const std::string& prompt) {
 }
 
 QuestionAnswer TerminalUi::askQuestion(const std::string& label) {
-    switch (options_.overwrite) {
-    case OverwriteMode::All:
-        return QuestionAnswer::All;
-    case OverwriteMode::Skip:
-        clearProgressLine();
-        std::fprintf(stderr, "zor-cli: skipped %s: it exists already\n", printableName(questionSubject(label)).c_str());
-        return QuestionAnswer::No;
-    case OverwriteMode::Ask:
-        break;
-    }
     for (;;) {
         const auto answer = readAnswer(printableName(label) + " [y]es, [n]o, [a]ll: ");
         if (!answer || *answer == "n" || *answer == "no") return QuestionAnswer::No;
         if (*answer == "y" || *answer == "yes") return QuestionAnswer::Yes;
         if (*answer == "a" || *answer == "all") return QuestionAnswer::All;
     }
+}
+
+QuestionAnswer TerminalUi::askOverwrite(const std::string& path) {
+    switch (options_.overwrite) {
+    case OverwriteMode::All:
+        return QuestionAnswer::All;
+    case OverwriteMode::Skip:
+        clearProgressLine();
+        std::fprintf(stderr, "zor-cli: skipped %s: it exists already\n", printableName(path).c_str());
+        return QuestionAnswer::No;
+    case OverwriteMode::Ask:
+        break;
+    }
+    return askQuestion(fileExistsQuestion(path));
 }
 
 bool TerminalUi::confirmArchiveOverwrite(const std::string& path, bool isArchive) {
@@ -259,7 +254,7 @@ bool TerminalUi::confirmArchiveOverwrite(const std::string& path, bool isArchive
     }
     if (!isArchive) reportError(path + " is not a ZOR archive", false);
     for (;;) {
-        const auto answer = readAnswer("File " + printableName(path) + " already exists. Overwrite ? [y]es, [n]o: ");
+        const auto answer = readAnswer(fileExistsQuestion(printableName(path)) + " [y]es, [n]o: ");
         if (!answer || *answer == "n" || *answer == "no") return false;
         if (*answer == "y" || *answer == "yes") return true;
     }
@@ -287,8 +282,8 @@ std::optional<std::string> TerminalUi::askDecryptPassword() {
     PasswordResult result = askPasswordOnTerminal("Enter password to decrypt archive :", false);
     if (result.interrupted) {
         // Ctrl+C at the prompt is the abort request, as anywhere else in the operation.
-        interruptedBefore = 1;
-        interruptReceived = 1;
+        interruptedBefore = true;
+        interruptReceived = true;
         interruptedAtPrompt_ = true;
         return std::nullopt;
     }

@@ -55,6 +55,7 @@ public:
     void pumpMessages() override;
 
     QuestionAnswer askQuestion(const std::string& label) override;
+    QuestionAnswer askOverwrite(const std::string& path) override;
     bool confirmReadOnlyOverwrite(const std::string& text) override;
     bool confirmArchiveOverwrite(const std::string& path, bool isArchive) override;
     std::optional<std::string> askDecryptPassword() override;

@@ -40,6 +40,7 @@ public:
     bool abortRequested() const override { return false; }
     void pumpMessages() override {}
     QuestionAnswer askQuestion(const std::string&) override { return QuestionAnswer::All; }
+    QuestionAnswer askOverwrite(const std::string&) override { return QuestionAnswer::All; }
     bool confirmReadOnlyOverwrite(const std::string&) override { return true; }
     bool confirmArchiveOverwrite(const std::string&, bool) override { return false; }
     std::optional<std::string> askDecryptPassword() override { return password; }

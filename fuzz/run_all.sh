@@ -2,7 +2,8 @@
 # run_all.sh - builds the fuzz preset (clang, ASan + UBSan) and runs every fuzz target for a bounded time.
 #
 # Usage: fuzz/run_all.sh [SECONDS-PER-TARGET]   (default 60)
-# ZOR_FUZZ_BUILD names another build folder (default build/fuzz).
+# ZOR_FUZZ_BUILD names another build folder (default build/fuzz); ZOR_WERROR=ON
+# makes every warning an error, as in scripts/build.sh.
 # Each target starts from its saved corpus (read only: new inputs go to a
 # scratch folder) and stops after the given time; a crash, a leak, a
 # sanitizer report or a timeout fails the run and leaves the input in
@@ -12,7 +13,7 @@ set -euo pipefail
 seconds="${1:-60}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${ZOR_FUZZ_BUILD:-$root/build/fuzz}"
-cmake --preset fuzz -S "$root" -B "$build" >/dev/null
+cmake --preset fuzz -S "$root" -B "$build" -DZOR_WERROR="${ZOR_WERROR:-OFF}" >/dev/null
 targets=()
 for source in "$root"/fuzz/*_fuzz.cpp; do
     name="$(basename "$source" _fuzz.cpp)"
@@ -27,8 +28,11 @@ passes=0
 for name in "${targets[@]}"; do
     scratch="$(mktemp -d)"
     log="$findings/$name.log"
+    # Inputs up to 64 KiB, or up to the largest seed where seeds must be larger to reach every part.
+    max_len="$(find "$root/fuzz/corpus/$name" -type f -printf '%s\n' | sort -n | tail -n 1)"
+    [[ "${max_len:-0}" -gt 65536 ]] || max_len=65536
     if nice -n 10 "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-        -max_len=65536 -print_final_stats=1 -artifact_prefix="$findings/${name}-" \
+        -max_len="$max_len" -print_final_stats=1 -artifact_prefix="$findings/${name}-" \
         "$scratch" "$root/fuzz/corpus/$name" >"$log" 2>&1; then
         runs="$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')"
         echo "fuzz_$name: ok, $runs executions in ${seconds}s"

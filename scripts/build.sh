@@ -4,7 +4,8 @@
 # Usage: scripts/build.sh [PRESET [run|test]]
 # With "test" (the default) the tests are built as well. With "run" only what
 # running needs is installed, and a new build folder leaves the tests out; one
-# that already builds them keeps doing so.
+# that already builds them keeps doing so. ZOR_WERROR=ON in the environment
+# makes every warning an error (CI); otherwise warnings stay warnings.
 set -eu
 cd "$(dirname "$0")/.."
 preset="${1:-release}"
@@ -15,5 +16,5 @@ if [ "$purpose" = run ]; then
     testing=""
     [ -f "build/$preset/CMakeCache.txt" ] || testing="-DBUILD_TESTING=OFF"
 fi
-cmake --preset "$preset" $testing >/dev/null
+cmake --preset "$preset" $testing -DZOR_WERROR="${ZOR_WERROR:-OFF}" >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)"

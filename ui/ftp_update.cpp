@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/unique_file.h"
+
 namespace zor {
 
 namespace {
@@ -20,9 +22,6 @@ constexpr long kTransferTimeoutSeconds = 120;
 
 struct CurlDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
 }  // namespace
@@ -43,7 +42,7 @@ QString updateUploadUrl(const QString& server) {
 
 FtpUpdateResult uploadUpdateFile(const QString& server, const QString& localFile) {
     if (server.isEmpty()) return FtpUpdateResult::NotConfigured;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(QFile::encodeName(localFile).constData(), "rb"));
+    UniqueFile file(std::fopen(QFile::encodeName(localFile).constData(), "rb"));
     if (!file) return FtpUpdateResult::NoLocalFile;
     std::fseek(file.get(), 0, SEEK_END);
     const long length = std::ftell(file.get());

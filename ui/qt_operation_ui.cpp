@@ -119,6 +119,8 @@ QuestionAnswer QtOperationUi::askQuestion(const std::string& label) {
     }
 }
 
+QuestionAnswer QtOperationUi::askOverwrite(const std::string& path) { return askQuestion(fileExistsQuestion(path)); }
+
 bool QtOperationUi::confirmReadOnlyOverwrite(const std::string& text) {
     return askYesNo(windows_.owner, QMessageBox::Warning, QStringLiteral("Warning"),
                     QStringLiteral("ReadOnlyWarningBox"), text);
@@ -129,7 +131,7 @@ bool QtOperationUi::confirmArchiveOverwrite(const std::string& path, bool isArch
     // a careless Enter keeps it.
     return askYesNo(windows_.owner, isArchive ? QMessageBox::Question : QMessageBox::Warning,
                     QStringLiteral("Question"), QStringLiteral("ArchiveOverwriteQuestion"),
-                    "File " + path + " already exists. Overwrite ?",
+                    fileExistsQuestion(path),
                     isArchive ? QString() : QStringLiteral("It is not a ZOR archive."),
                     isArchive ? QMessageBox::Yes : QMessageBox::No);
 }

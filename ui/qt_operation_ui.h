@@ -63,6 +63,7 @@ public:
 
     // OperationUi
     QuestionAnswer askQuestion(const std::string& label) override;
+    QuestionAnswer askOverwrite(const std::string& path) override;
     bool confirmReadOnlyOverwrite(const std::string& text) override;
     bool confirmArchiveOverwrite(const std::string& path, bool isArchive) override;
     // One warning box listing them all; a long list shows its first lines

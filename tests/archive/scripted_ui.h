@@ -63,6 +63,8 @@ public:
         questionAnswers.pop_front();
         return answer;
     }
+    // Recorded and answered like the window's question box, whose text it is.
+    QuestionAnswer askOverwrite(const std::string& path) override { return askQuestion(fileExistsQuestion(path)); }
     bool confirmReadOnlyOverwrite(const std::string& text) override {
         readOnlyWarnings.push_back(text);
         if (interruptedAt("read-only") || readOnlyAnswers.empty()) return false;

@@ -3,15 +3,13 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <vector>
+
+#include "platform/unique_file.h"
 
 namespace zor::testing {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using TempFile = std::unique_ptr<std::FILE, FileCloser>;
+using TempFile = UniqueFile;
 
 inline TempFile tempFileWith(const std::vector<uint8_t>& bytes) {
     TempFile file(std::tmpfile());

@@ -4,6 +4,7 @@
 // pack leaves no archive (and an older archive of the same name intact), no
 // source file ever changes, and an extraction that stops keeps complete
 // files for the entries before the failure.
+#include <atomic>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -124,7 +125,7 @@ TEST_P(ChangingInputTest, PackingFailsWithAMessageAndLeavesNoArchive) {
         if (GetParam() == InputFault::BecomesAFifo) ::mkfifo(victim.c_str(), 0644);
     };
     // Should opening the fifo block, a writer that opens it late lets the test end and fail.
-    bool packingReturned = false;
+    std::atomic<bool> packingReturned = false;
     std::thread watchdog([&] {
         for (int tenths = 0; tenths < 300 && !packingReturned; ++tenths) ::usleep(100000);
         if (!packingReturned && GetParam() == InputFault::BecomesAFifo) {
