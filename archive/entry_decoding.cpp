@@ -1,20 +1,12 @@
 // entry_decoding.cpp - running the decompress or test driver over one entry's bounded data.
 #include "archive/entry_decoding.h"
 
-#include <memory>
 #include <unistd.h>
 
 #include "archive/entry_data_stream.h"
+#include "platform/unique_file.h"
 
 namespace zor {
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-}  // namespace
 
 bool decodesInParallelBlocks(const ArchiveEntry& entry, bool enciphered, int32_t threads) {
     EngineSettings settings;
@@ -30,7 +22,7 @@ DriverContext boundedToEntry(const DriverContext& driver, const ArchiveEntry& en
 
 std::optional<bool> decodeEntryData(const ArchiveReader& reader, const ArchiveEntry& entry, CipherState* cipher,
                                     std::FILE* output, DriverContext& driver) {
-    FileHandle data(openEntryDataStream(reader.file(), entry.dataOffset, entry.record.packedSize, cipher));
+    UniqueFile data(openEntryDataStream(reader.file(), entry.dataOffset, entry.record.packedSize, cipher));
     if (!data) return std::nullopt;
     DriverContext bounded = boundedToEntry(driver, entry);
     // Enciphered data can only be read from the start: the driver decodes

@@ -1,6 +1,7 @@
 // password_input.cpp - the password file's first line, and the terminal prompt with echo switched off.
 #include "cli/password_input.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -27,10 +28,12 @@ std::string withoutLineEnd(std::string line) {
     return line;
 }
 
-// Set while a prompt waits, by Ctrl+C. A signal handler can reach nothing but a static flag of this type.
-volatile std::sig_atomic_t promptInterrupted = 0;
+// Set while a prompt waits, by Ctrl+C. The handler may run on any thread
+// (a worker's too), so the flag is a lock-free atomic.
+std::atomic<bool> promptInterrupted = false;
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-void onPromptInterrupt(int) { promptInterrupted = 1; }
+void onPromptInterrupt(int) { promptInterrupted = true; }
 
 // The signals that end the process while a prompt waits, and what handled
 // them before. Their handler puts the terminal's modes back, then hands the
@@ -56,7 +59,7 @@ class SilentTerminal {
 public:
     SilentTerminal() : tty_(std::fopen("/dev/tty", "r+")) {
         if (!tty_) return;
-        promptInterrupted = 0;
+        promptInterrupted = false;
         struct sigaction action {};
         action.sa_handler = onPromptInterrupt;
         sigemptyset(&action.sa_mask);
@@ -90,7 +93,7 @@ public:
     SilentTerminal& operator=(const SilentTerminal&) = delete;
 
     bool usable() const { return tty_ && silenced_; }
-    bool interrupted() const { return promptInterrupted != 0; }
+    bool interrupted() const { return promptInterrupted; }
 
     std::optional<std::string> ask(const std::string& prompt) {
         if (interrupted()) return std::nullopt;

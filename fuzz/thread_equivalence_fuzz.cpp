@@ -3,9 +3,10 @@
 // The thread count may change how fast an archive is read, never what the
 // person gets: the files written (names, kinds, modes, bytes), every message,
 // question and file label shown, and the outcome must be the same as on one
-// thread. The action labels and the bars are left out: decoding the blocks of
-// a large entry in parallel sets them once for the entry, where one thread
-// sets them after every portion.
+// thread. The action labels and the bars are left out: on damaged input the
+// blocks of a large entry are decoded again on one thread, whose bars start
+// over from the entry's beginning (sound entries show the same bars on any
+// thread count; the engine's tests hold that).
 //
 // The first byte picks the operation (bit 7: test, else unpack) and 2 to 4
 // threads, the second the answers to the overwrite questions (an archive may
