@@ -1,7 +1,6 @@
 // testing.cpp - TestButtonClick: testing all entries, or a selection matched by name.
 #include "archive/testing.h"
 
-#include <cmath>
 #include <memory>
 
 #include "archive/archive_reader.h"
@@ -121,13 +120,8 @@ private:
     }
 
     void skipEntry(const ArchiveEntry& entry) {
-        context_.progress.TotalBytesDone += entry.record.size;
-        const uint32_t total = reader_.header().totalSize;
-        const int percent = total == 0 ? 0
-                                       : static_cast<int>(std::floor(static_cast<double>(context_.progress.TotalBytesDone) /
-                                                                     total * 100.0));
-        context_.progress.TotalProgressPercent = static_cast<float>(percent);
-        ui_.setProgressBars(100, percent);
+        context_.progress.skipTotal(entry.record.size);
+        ui_.setProgressBars(100, static_cast<int>(context_.progress.TotalProgressPercent));
         ui_.pumpMessages();
         ui_.setActionLabel("Skipping file");
     }

@@ -11,6 +11,7 @@
 #include "cli/exit_status.h"
 #include "cli/terminal_ui.h"
 #include "platform/folders.h"
+#include "platform/unique_descriptor.h"
 
 namespace zor::cli {
 namespace {
@@ -86,8 +87,8 @@ int ArchiveOutput::prepare() {
 }
 
 bool ArchiveOutput::deliver() {
-    const int archive = ::open(archive_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (archive < 0) {
+    const UniqueDescriptor archive(::open(archive_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!archive.open()) {
         printMessage(aboutFile(archive_, "Cannot open file", errno));
         return false;
     }
@@ -96,8 +97,7 @@ bool ArchiveOutput::deliver() {
     ::rmdir(folder_.c_str());
     folder_.clear();
     bool readFailed = false;
-    const int error = copyAll(archive, STDOUT_FILENO, readFailed);
-    ::close(archive);
+    const int error = copyAll(archive.get(), STDOUT_FILENO, readFailed);
     if (error != 0) {
         printMessage(aboutFile(readFailed ? archive_ : kStandardOutputName, kWriteFailedMessage, error));
     }

@@ -49,6 +49,11 @@ void DriverProgress::advance(int64_t n) {
     TotalProgressPercent = percentOf(TotalBytesDone, totalSize);
 }
 
+void DriverProgress::skipTotal(int64_t n) {
+    TotalBytesDone += n;
+    TotalProgressPercent = percentOf(TotalBytesDone, totalSize);
+}
+
 bool decodesInParallel(int64_t inputBytes, const EngineSettings& settings) {
     return settings.threads > 1 && inputBytes >= settings.smallestParallelDecode;
 }

@@ -63,6 +63,8 @@ struct DriverProgress {
 
     // Counts `n` more bytes done of the file and of the operation, and sets both percentages.
     void advance(int64_t n);
+    // Counts n bytes of the whole as done without reading them (a skipped entry): the file's figures stay.
+    void skipTotal(int64_t n);
 };
 
 struct DriverContext {
